@@ -35,12 +35,13 @@ std::string SysError::Message() const {
     std::string text = call + "(" + subject + "): ";
     char buffer[256];
     // GNU strerror_r returns the text, which may or may not live in `buffer`.
+    if (!detail.empty()) return text + detail;
     text += code ? strerror_r(code, buffer, sizeof buffer) : "failed";
     return text;
 }
 
 SysError ErrorFromCode(int code, std::string call, std::string subject) {
-    return SysError{code, std::move(call), std::move(subject)};
+    return SysError{code, std::move(call), std::move(subject), {}};
 }
 
 SysError LastError(std::string call, std::string subject) {

@@ -27,6 +27,7 @@ struct SysError {
     int code = 0;          // errno, or 0 for failures that have none
     std::string call;      // "bind"
     std::string subject;   // "0.0.0.0:8080"
+    std::string detail;    // the failure text when it is not an errno (resolver errors)
     ErrorKind kind() const;
     // "bind(0.0.0.0:8080): Address already in use"
     std::string Message() const;

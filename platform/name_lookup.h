@@ -1,0 +1,17 @@
+#pragma once
+// The system's numeric address parsers and its name resolution.
+
+#include <optional>
+#include <string>
+
+#include "platform/result.h"
+#include "platform/socket_address.h"
+
+namespace qf {
+
+// Numeric IPv6 text, with an optional "%" scope suffix (a number or an interface name).
+std::optional<SocketAddress> ParseNumericIPv6(const std::string& text);
+// The first address the system's resolver gives for a name (any family).
+Result<SocketAddress> LookupHostName(const std::string& name);
+
+}  // namespace qf
