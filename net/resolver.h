@@ -18,7 +18,7 @@ struct ResolverPreferences {
 
 // Thread-safe: any thread may resolve; the cache lock is a leaf, never held across a lookup.
 class Resolver {
-public:
+  public:
     explicit Resolver(const ResolverPreferences& preferences) : preferences_(preferences) {}
 
     // Blank when the specification cannot be resolved. `detail` receives the interface
@@ -27,7 +27,7 @@ public:
     // The cached result for a specification when it is still fresh.
     std::optional<Text> LookupResolveCache(TextView spec, bool requireUp);
 
-private:
+  private:
     struct Entry {
         Text result;
         int64_t storedMs;

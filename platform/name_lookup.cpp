@@ -12,9 +12,11 @@ std::optional<SocketAddress> ParseNumericIPv6(const std::string& text) {
     hints.ai_family = AF_INET6;
     hints.ai_flags = AI_NUMERICHOST;
     addrinfo* found = nullptr;
-    if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) return std::nullopt;
+    if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0)
+        return std::nullopt;
     SocketAddress address;
-    std::memcpy(address.data(), found->ai_addr, std::min<size_t>(found->ai_addrlen, SocketAddress::kSize));
+    std::memcpy(address.data(), found->ai_addr,
+                std::min<size_t>(found->ai_addrlen, SocketAddress::kSize));
     freeaddrinfo(found);
     return address;
 }
@@ -28,7 +30,8 @@ Result<SocketAddress> LookupHostName(const std::string& name) {
     }
     SocketAddress address;
     std::memset(address.data(), 0, SocketAddress::kSize);
-    std::memcpy(address.data(), found->ai_addr, std::min<size_t>(found->ai_addrlen, SocketAddress::kSize));
+    std::memcpy(address.data(), found->ai_addr,
+                std::min<size_t>(found->ai_addrlen, SocketAddress::kSize));
     freeaddrinfo(found);
     address.setPort(0);
     return address;

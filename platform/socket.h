@@ -16,7 +16,7 @@ namespace qf {
 enum class SocketType { Stream, Datagram, RawIcmp };
 
 class Socket {
-public:
+  public:
     Socket() = default;
     explicit Socket(int handle) : fd_(handle) {}
     ~Socket() { Close(); }
@@ -54,13 +54,17 @@ public:
 
     int handle() const { return fd_.load(std::memory_order_acquire); }
 
-private:
+  private:
     template <class F>
     void Guarded(F&& f);
 
     std::atomic<int> fd_{-1};
     std::atomic_flag guard_ = ATOMIC_FLAG_INIT;  // orders Shutdown against Close
 };
+
+// The local address the system would use to reach `destination` (a connected datagram socket
+// that sends nothing).
+Result<SocketAddress> LocalAddressToward(const SocketAddress& destination);
 
 // Ignores SIGPIPE process-wide; every send also passes MSG_NOSIGNAL.
 void IgnoreBrokenPipes();

@@ -14,7 +14,7 @@ namespace qf {
 enum class AddressFamily : uint16_t { Unspecified = 0, IPv4 = 2, IPv6 = 10 };
 
 class SocketAddress {
-public:
+  public:
     static constexpr size_t kSize = 28;
 
     SocketAddress();  // the empty-text address: IPv4 0.0.0.0 port 0
@@ -48,7 +48,7 @@ public:
         return std::memcmp(a.bytes_.data(), b.bytes_.data(), kSize) == 0;
     }
 
-private:
+  private:
     alignas(4) std::array<uint8_t, kSize> bytes_{};
 };
 

@@ -20,7 +20,7 @@ struct StringTableSet {
 };
 
 class TextCatalog {
-public:
+  public:
     TextCatalog() : tables_(std::make_shared<StringTableSet>()) {}
 
     // Any thread. Ids outside the table give an empty text.
@@ -37,10 +37,11 @@ public:
         tables_ = std::move(tables);
     }
 
-private:
+  private:
     template <size_t N>
     Text Entry(std::array<Text, N> StringTableSet::*table, int id) const {
-        if (id < 0 || id >= static_cast<int>(N)) return {};
+        if (id < 0 || id >= static_cast<int>(N))
+            return {};
         return ((*Snapshot()).*table)[static_cast<size_t>(id)];
     }
 

@@ -2,7 +2,7 @@
 
 #include <pthread.h>
 
-#include <memory>
+#include <cstdio>
 
 namespace qf {
 namespace {
@@ -14,33 +14,35 @@ constexpr size_t kStackBytes = 256 * 1024;
 #endif
 
 struct Start {
-    std::function<void()> body;
-    char name[16] = {};
+    void (*run)(void*);
+    void* argument;
+    char name[16];
 };
 
 void* Run(void* raw) {
-    std::unique_ptr<Start> start(static_cast<Start*>(raw));
-    pthread_setname_np(pthread_self(), start->name);
-    start->body();
+    const Start start = *static_cast<Start*>(raw);
+    delete static_cast<Start*>(raw);
+    pthread_setname_np(pthread_self(), start.name);
+    start.run(start.argument);
     return nullptr;
 }
 
 }  // namespace
 
-Status StartThread(const char* name, std::function<void()> body) {
-    auto start = std::make_unique<Start>();
-    start->body = std::move(body);
+Status StartThreadRaw(const char* name, void (*run)(void*), void* argument) {
+    auto* start = new Start{run, argument, {}};
     std::snprintf(start->name, sizeof start->name, "%s", name);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, kStackBytes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_t thread;
-    const int error = pthread_create(&thread, &attributes, Run, start.get());
+    const int error = pthread_create(&thread, &attributes, Run, start);
     pthread_attr_destroy(&attributes);
-    if (error) return ErrorFromCode(error, "pthread_create", name);
-    start.release();
-    return {};
+    if (error == 0)
+        return {};
+    delete start;
+    return ErrorFromCode(error, "pthread_create", name);
 }
 
 }  // namespace qf

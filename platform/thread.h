@@ -2,14 +2,26 @@
 // Detached threads with a small stack. The engine starts one thread per session direction,
 // so the default 8 MiB stack reservation would waste address space and slow creation.
 
-#include <functional>
+#include <memory>
 
 #include "platform/result.h"
 
 namespace qf {
 
-// Starts `body` on a new detached thread. Fails (never throws) when the system refuses.
-// `name` is shown by the system's thread tools (first 15 characters).
-Status StartThread(const char* name, std::function<void()> body);
+// Runs run(argument) on a new detached thread. On success the thread owns `argument`.
+// Fails (never throws) when the system refuses; `name` shows in the system's thread tools.
+Status StartThreadRaw(const char* name, void (*run)(void*), void* argument);
+
+// Starts `body` (any callable, move-only ones included) on a new detached thread.
+template <class Body>
+Status StartThread(const char* name, Body body) {
+    auto boxed = std::make_unique<Body>(std::move(body));
+    Status started = StartThreadRaw(
+        name, [](void* raw) { std::unique_ptr<Body>(static_cast<Body*>(raw))->operator()(); },
+        boxed.get());
+    if (started)
+        boxed.release();
+    return started;
+}
 
 }  // namespace qf

@@ -1,0 +1,104 @@
+#include "engine/engine_threads.h"
+
+#include "net/address.h"
+
+namespace qf {
+
+CountedThread::CountedThread(EngineState& engine, PFO* pfo) : engine_(engine), pfo_(pfo) {
+    std::lock_guard lock(engine_.CounterLock);
+    ++engine_.ThreadCount;
+    if (pfo_)
+        ++pfo_->PFOThreadCount;
+}
+
+CountedThread::~CountedThread() {
+    std::lock_guard lock(engine_.CounterLock);
+    --engine_.ThreadCount;
+    if (pfo_)
+        --pfo_->PFOThreadCount;
+}
+
+void CountLaunch(EngineState& engine, PFO& pfo, int delta) {
+    std::lock_guard lock(engine.CounterLock);
+    engine.ThreadCount += delta;
+    pfo.PFOThreadCount += delta;
+}
+
+bool LaunchListener(const PFOPtr& pfo) {
+    switch (pfo->protocol) {
+        case Protocol::TCP:
+            return LaunchTCPListener(pfo);
+        case Protocol::UDP:
+            return false;
+    }
+    return false;
+}
+
+namespace {
+
+struct Resolution {
+    Text text;      // blank when the specification resolves to nothing
+    bool resolved;  // false when `current` already matched the specification
+};
+
+// Re-resolves `spec` unless `current` already formats to it, so that literal specifications
+// are never looked up again. The texts shown in the display follow the outcome.
+Resolution ResolveUnlessCurrent(PFO& pfo, const SocketAddress& current, const Text& spec,
+                                bool requireUp, Text& resolvedText, Text& detail) {
+    const bool macBinding = pfo.engine.preferences.EnableMACBasedBinding;
+    std::unique_lock lock(pfo.ResolvedLock);
+    resolvedText = FormatAddress(current);
+    if (resolvedText == spec)
+        return {resolvedText, false};
+    lock.unlock();
+    Text newDetail;
+    Text result = pfo.engine.resolver.ResolveHostSpec(spec, requireUp, macBinding, &newDetail);
+    lock.lock();
+    detail = newDetail.substr(0, 255);
+    resolvedText = result.substr(0, 255);
+    return {result, true};
+}
+
+SocketAddress CurrentOL(PFO& pfo) {
+    std::lock_guard lock(pfo.ResolvedLock);
+    return pfo.OLResolvedAddress;
+}
+
+Resolution ResolveOL(PFO& pfo, const SocketAddress& current) {
+    Resolution ol = ResolveUnlessCurrent(pfo, current, pfo.OLAddress, false, pfo.OLResolvedText,
+                                         pfo.OLResolveDetail);
+    if (ol.resolved) {
+        std::lock_guard lock(pfo.ResolvedLock);
+        pfo.OLDisplayStale = true;
+    }
+    return ol;
+}
+
+}  // namespace
+
+bool ResolveListenerAddresses(PFO& pfo) {
+    const bool requireUp = pfo.engine.preferences.BindPortsOnlyWhileUp;
+    const Resolution local = ResolveUnlessCurrent(pfo, pfo.LocalAddress, pfo.LocalIP, requireUp,
+                                                  pfo.LocalResolvedText, pfo.LocalResolveDetail);
+    if (local.text.empty())
+        return false;
+    pfo.LocalAddress = ParseAddress(local.text, true);
+    ResolveOL(pfo, CurrentOL(pfo));
+    return true;
+}
+
+bool ResolveOutboundLocal(PFO& pfo, SocketAddress& resolved) {
+    const SocketAddress current = CurrentOL(pfo);
+    const Resolution ol = ResolveOL(pfo, current);
+    if (!ol.resolved) {
+        resolved = current;
+        return true;
+    }
+    if (ol.text.empty())
+        return false;
+    std::lock_guard lock(pfo.ResolvedLock);
+    resolved = pfo.OLResolvedAddress = ParseAddress(ol.text, true);
+    return true;
+}
+
+}  // namespace qf

@@ -1,0 +1,140 @@
+#include <memory>
+#include <new>
+
+#include "engine/connection_event.h"
+#include "engine/engine_threads.h"
+#include "engine/tcp_session.h"
+#include "platform/clock.h"
+#include "platform/thread.h"
+
+namespace qf {
+namespace {
+
+constexpr int kListenBacklog = 10;
+constexpr int kPendingConnectCap = 256;
+
+void RecordStartError(PFO& pfo, const std::string& message) {
+    std::lock_guard lock(pfo.ResolvedLock);
+    pfo.StartError = Utf8ToText(message);
+}
+
+// Opens, binds and listens; the socket is PFO.ListenSocket from creation on, so that a stop
+// can reach it.
+bool OpenListener(PFO& pfo) {
+    if (!ResolveListenerAddresses(pfo)) {
+        RecordStartError(pfo, "unable to resolve the local interface " + TextToUtf8(pfo.LocalIP));
+        return false;
+    }
+    SocketAddress bindAddress = pfo.LocalAddress;
+    bindAddress.setPort(pfo.LocalPort);
+    auto opened = Socket::Open(bindAddress.family(), SocketType::Stream);
+    if (!opened) {
+        RecordStartError(pfo, opened.error().Message());
+        return false;
+    }
+    pfo.ListenSocket = std::move(*opened);
+    Socket& listener = pfo.ListenSocket;
+    // Without SO_REUSEADDR Linux refuses the port while old connections sit in TIME_WAIT;
+    // sharing a port with another live listener is what the re-use option asks for.
+    listener.SetReuseAddress(true);
+    if (pfo.Address_ReUse)
+        listener.SetReusePort(true);
+    if (bindAddress.isIPv6())
+        listener.SetV6Only(true);
+    Status status = listener.Bind(bindAddress);
+    if (status)
+        status = listener.Listen(kListenBacklog);
+    if (!status) {
+        RecordStartError(pfo, status.error().Message());
+        listener.Close();
+        return false;
+    }
+    RecordStartError(pfo, {});
+    return true;
+}
+
+struct SetUpRecord {
+    PFOPtr pfo;
+    Socket client;
+    SocketAddress clientAddress;
+};
+
+// Admission in order; a refusal reports its event and closes the client.
+void Admit(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress) {
+    EngineState& engine = pfo->engine;
+    auto reject = [&](EventId id) {
+        EmitConnectionEvent(
+            id, *pfo, {clientAddress, pfo->PlaceholderOLAddress, pfo->RemoteHost, pfo->RemotePort});
+    };
+    if (engine.PendingConnects >= kPendingConnectCap)
+        return reject(EventId::RejectedTooManyThreads);
+    if (pfo->SessionCount >= pfo->MaxSessions)
+        return reject(EventId::RejectedTooManySessions);
+    if (engine.ThreadCount >= engine.PendingConnects + engine.preferences.MaximumThreads)
+        return reject(EventId::RejectedTooManyThreads);
+    std::unique_ptr<SetUpRecord> record(new (std::nothrow)
+                                            SetUpRecord{pfo, std::move(client), clientAddress});
+    if (!record)
+        return reject(EventId::RejectedAllocation);
+    // A failed start drops the record, which closes the client without an event.
+    StartThread("SessionSetUp", [record = std::move(record)]() mutable {
+        SetUpTCPSession(std::move(record->pfo), std::move(record->client), record->clientAddress);
+    });
+}
+
+void AcceptLoop(const PFOPtr& pfo) {
+    for (;;) {
+        SocketAddress clientAddress;
+        auto accepted = pfo->ListenSocket.Accept(clientAddress);
+        if (accepted) {
+            Admit(pfo, std::move(*accepted), clientAddress);
+            continue;
+        }
+        if (pfo->StopRequested)
+            return;
+        switch (accepted.error().kind()) {
+            case ErrorKind::Interrupted:
+            case ErrorKind::Aborted:
+                continue;
+            case ErrorKind::OutOfResources:
+                SleepMs(10);
+                continue;
+            default:
+                return;
+        }
+    }
+}
+
+void EndSessions(PFO& pfo) {
+    std::lock_guard lock(pfo.TCPListLock);
+    for (TCPSession* session : pfo.TCPSessions)
+        session->server.Shutdown();
+}
+
+void TCPListenerThread(const PFOPtr& pfo) {
+    CountedThread counted(pfo->engine, pfo.get(), CountedThread::Adopt{});
+    if (!OpenListener(*pfo)) {
+        pfo->Status = PFOStatus::ErrorStarting;
+        return;
+    }
+    PFOStatus expected = PFOStatus::Starting;
+    // A stop that came during start-up has already set Stopping: skip the loop.
+    if (pfo->Status.compare_exchange_strong(expected, PFOStatus::Started))
+        AcceptLoop(pfo);
+    pfo->Status = PFOStatus::Stopping;
+    pfo->ListenSocket.Close();
+    EndSessions(*pfo);
+    pfo->Status = PFOStatus::Stopped;
+}
+
+}  // namespace
+
+bool LaunchTCPListener(const PFOPtr& pfo) {
+    CountLaunch(pfo->engine, *pfo, +1);
+    if (StartThread("TCPListener", [pfo] { TCPListenerThread(pfo); }))
+        return true;
+    CountLaunch(pfo->engine, *pfo, -1);
+    return false;
+}
+
+}  // namespace qf

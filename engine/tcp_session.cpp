@@ -1,0 +1,230 @@
+#include "engine/tcp_session.h"
+
+#include "engine/connection_event.h"
+#include "engine/engine_state.h"
+#include "engine/engine_threads.h"
+#include "net/address.h"
+#include "platform/thread.h"
+
+namespace qf {
+namespace {
+
+constexpr int kConnectTimeoutMs = 21000;
+constexpr size_t kRelayBufferBytes = 65536;
+
+enum class Direction { ServerToClient, ClientToServer };
+
+bool IsBlankText(TextView text) {
+    return text.find_first_not_of(u" \t\r\n") == TextView::npos;
+}
+
+void FinishSession(TCPSession& session) {
+    PFO& pfo = *session.pfo;
+    {
+        std::lock_guard lock(pfo.TCPListLock);
+        pfo.TCPSessions.erase(session.listPosition);
+    }
+    EmitConnectionEvent(EventId::Ended, pfo,
+                        {session.clientAddress, session.outboundLocal, pfo.RemoteHost,
+                         pfo.RemotePort, session.clientData, session.serverData});
+    std::lock_guard lock(pfo.engine.CounterLock);
+    --pfo.SessionCount;
+}
+
+// The last relay (or the set-up thread, when the second relay could not start) ends it.
+void LeaveSession(std::shared_ptr<TCPSession>& session) {
+    if (--session->relaysRunning == 0)
+        FinishSession(*session);
+    session.reset();
+}
+
+void ShutDownOnce(TCPSession& session, Socket& destination, Socket& source) {
+    if (session.socketsShutDown.exchange(true))
+        return;
+    destination.Shutdown();
+    source.Shutdown();
+}
+
+void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
+    const PFOPtr pfo = session->pfo;
+    CountedThread counted(pfo->engine, pfo.get());
+    const bool fromServer = direction == Direction::ServerToClient;
+    Socket& source = fromServer ? session->server : session->client;
+    Socket& destination = fromServer ? session->client : session->server;
+    std::atomic<double>& pfoBytes = fromServer ? pfo->ServerBytes : pfo->ClientBytes;
+    double& sessionBytes = fromServer ? session->serverData : session->clientData;
+    char buffer[kRelayBufferBytes];
+    for (;;) {
+        const auto received = source.Receive(buffer, sizeof buffer);
+        if (!received || *received == 0)
+            break;
+        pfoBytes.fetch_add(static_cast<double>(*received), std::memory_order_relaxed);
+        sessionBytes += static_cast<double>(*received);
+        if (!destination.SendAll(buffer, *received))
+            break;
+    }
+    ShutDownOnce(*session, destination, source);
+    LeaveSession(session);
+}
+
+bool LaunchRelay(const std::shared_ptr<TCPSession>& session, Direction direction) {
+    ++session->relaysRunning;
+    if (StartThread("Relay", [session, direction] { Relay(session, direction); }))
+        return true;
+    --session->relaysRunning;
+    return false;
+}
+
+class SessionSetUp {
+  public:
+    SessionSetUp(PFOPtr pfo, Socket client, const SocketAddress& clientAddress)
+        : pfo_(std::move(pfo)), client_(std::move(client)), clientAddress_(clientAddress) {}
+
+    void Run();
+
+  private:
+    void Reject(EventId id, const SocketAddress& outboundLocal) {
+        EmitConnectionEvent(id, *pfo_,
+                            {clientAddress_, outboundLocal, pfo_->RemoteHost, pfo_->RemotePort});
+    }
+    bool ResolveDestination();
+    bool BindOutbound();
+    void StartRelays();
+
+    PFOPtr pfo_;
+    Socket client_;
+    Socket server_;
+    const SocketAddress clientAddress_;
+    SocketAddress destination_;
+    SocketAddress bindAddress_;
+};
+
+bool SessionSetUp::ResolveDestination() {
+    PFO& pfo = *pfo_;
+    if (pfo.Bounce || IsBlankText(pfo.RemoteHost)) {
+        destination_ = clientAddress_;
+    } else {
+        Text detail;
+        const Text resolved = pfo.engine.resolver.ResolveHostSpec(
+            pfo.RemoteHost, false, pfo.engine.preferences.EnableMACBasedBinding, &detail);
+        {
+            std::lock_guard lock(pfo.ResolvedLock);
+            pfo.RemoteResolvedText = resolved.substr(0, 255);
+            pfo.RemoteResolveDetail = detail.substr(0, 255);
+        }
+        if (resolved.empty()) {
+            Reject(EventId::RejectedRemoteUnresolved, pfo.PlaceholderOLAddress);
+            return false;
+        }
+        destination_ = ParseAddress(resolved, true);
+    }
+    destination_.setPort(pfo.RemotePort);
+    return true;
+}
+
+bool SessionSetUp::BindOutbound() {
+    PFO& pfo = *pfo_;
+    bindAddress_ = pfo.PlaceholderOLAddress;
+    bool bindWanted = true;
+    if (pfo.Outbound_Bind) {
+        bindAddress_ = pfo.LocalAddress;
+    } else if (IsBlankText(pfo.OLAddress)) {
+        bindWanted = false;
+    } else if (!ResolveOutboundLocal(pfo, bindAddress_)) {
+        Reject(EventId::RejectedOLUnresolved, pfo.PlaceholderOLAddress);
+        return false;
+    }
+    if (pfo.OLPort != 0) {
+        server_.SetReuseAddress(true);
+        if (!bindWanted) {
+            auto routed = LocalAddressToward(destination_);
+            bindAddress_ = routed ? *routed : SocketAddress();
+        }
+        bindAddress_.setPort(pfo.OLPort);
+        server_.Bind(bindAddress_);
+    } else if (bindWanted) {
+        bindAddress_.setPort(0);
+        server_.Bind(bindAddress_);
+    }
+    return true;
+}
+
+void SessionSetUp::StartRelays() {
+    PFO& pfo = *pfo_;
+    auto session =
+        std::make_shared<TCPSession>(pfo_, std::move(client_), std::move(server_), clientAddress_);
+    session->outboundLocal = bindAddress_;
+    {
+        std::lock_guard lock(pfo.TCPListLock);
+        session->listPosition = pfo.TCPSessions.insert(pfo.TCPSessions.end(), session.get());
+    }
+    // The set-up thread holds one share of the session until both relays run, so that the
+    // session cannot end (and report it) before it has been reported accepted.
+    session->relaysRunning = 1;
+    if (!LaunchRelay(session, Direction::ServerToClient)) {
+        std::lock_guard lock(pfo.TCPListLock);
+        pfo.TCPSessions.erase(session->listPosition);
+        return;
+    }
+    {
+        std::lock_guard lock(pfo.engine.CounterLock);
+        ++pfo.SessionCount;
+        ++pfo.TotalSessions;
+    }
+    if (pfo.StopRequested) {
+        ShutDownOnce(*session, session->server, session->client);
+    } else {
+        EmitConnectionEvent(EventId::Accepted, pfo,
+                            {clientAddress_, bindAddress_, pfo.RemoteHost, pfo.RemotePort});
+    }
+    if (!LaunchRelay(session, Direction::ClientToServer))
+        ShutDownOnce(*session, session->server, session->client);
+    LeaveSession(session);
+}
+
+void SessionSetUp::Run() {
+    PFO& pfo = *pfo_;
+    if (!ResolveDestination())
+        return;
+    auto server = Socket::Open(destination_.family(), SocketType::Stream);
+    if (!server) {
+        Reject(EventId::RejectedNoSocket, pfo.PlaceholderOLAddress);
+        return;
+    }
+    server_ = std::move(*server);
+    if (!BindOutbound())
+        return;
+    if (!server_.Connect(destination_, kConnectTimeoutMs, &pfo.StopRequested)) {
+        Reject(EventId::RejectedConnectFailed, bindAddress_);
+        return;
+    }
+    if (auto local = server_.LocalAddress())
+        bindAddress_ = *local;
+    if (pfo.TCP_NoDelay) {
+        client_.SetNoDelay(true);
+        server_.SetNoDelay(true);
+    }
+    if (pfo.TCP_KeepAlive) {
+        const int interval = pfo.engine.preferences.TCPKeepAliveInterval;
+        client_.SetKeepAlive(interval);
+        server_.SetKeepAlive(interval);
+    }
+    StartRelays();
+}
+
+}  // namespace
+
+void SetUpTCPSession(PFOPtr pfo, Socket client, const SocketAddress& clientAddress) {
+    EngineState& engine = pfo->engine;
+    const PFOPtr keepAlive = pfo;
+    CountedThread counted(engine, pfo.get());
+    {
+        std::lock_guard lock(engine.CounterLock);
+        ++engine.PendingConnects;
+    }
+    SessionSetUp(std::move(pfo), std::move(client), clientAddress).Run();
+    std::lock_guard lock(engine.CounterLock);
+    --engine.PendingConnects;
+}
+
+}  // namespace qf

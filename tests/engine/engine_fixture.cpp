@@ -1,0 +1,157 @@
+#include "engine/engine_fixture.h"
+
+#include <filesystem>
+
+namespace qf::testing {
+
+void RecordingSink::Emit(ConnectionEvent event) {
+    std::lock_guard lock(mutex_);
+    events_.push_back(std::move(event));
+    arrived_.notify_all();
+}
+
+std::vector<ConnectionEvent> RecordingSink::Events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+std::vector<ConnectionEvent> RecordingSink::EventsWithId(EventId id) const {
+    std::vector<ConnectionEvent> found;
+    for (auto& e : Events())
+        if (e.id == id)
+            found.push_back(e);
+    return found;
+}
+
+bool RecordingSink::WaitForCount(EventId id, size_t count, int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        size_t n = 0;
+        for (auto& e : events_)
+            n += e.id == id;
+        return n >= count;
+    });
+}
+
+TestServer::TestServer(std::function<void(Socket&)> handler) : handler_(std::move(handler)) {
+    listener_ = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+    EXPECT_TRUE(listener_.Bind(SocketAddress::Loopback(AddressFamily::IPv4)));
+    EXPECT_TRUE(listener_.Listen(128));
+    port_ = listener_.LocalAddress()->port();
+    acceptor_ = std::thread([this] {
+        for (;;) {
+            SocketAddress peer;
+            auto accepted = listener_.Accept(peer);
+            if (!accepted)
+                return;
+            std::lock_guard lock(mutex_);
+            workers_.emplace_back([this, s = std::move(*accepted)]() mutable { handler_(s); });
+        }
+    });
+}
+
+TestServer::~TestServer() {
+    listener_.Shutdown();
+    acceptor_.join();
+    std::lock_guard lock(mutex_);
+    for (auto& w : workers_)
+        w.join();
+}
+
+void Echo(Socket& socket) {
+    char buffer[65536];
+    for (;;) {
+        auto n = socket.Receive(buffer, sizeof buffer);
+        if (!n || *n == 0 || !socket.SendAll(buffer, *n))
+            return;
+    }
+}
+
+Socket ConnectTo(uint16_t port) {
+    Socket s = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+    EXPECT_TRUE(s.Connect(SocketAddress::Loopback(AddressFamily::IPv4, port), 5000, nullptr));
+    return s;
+}
+
+std::string ReadAll(Socket& socket) {
+    std::string all;
+    char buffer[65536];
+    for (;;) {
+        auto n = socket.Receive(buffer, sizeof buffer);
+        if (!n || *n == 0)
+            return all;
+        all.append(buffer, *n);
+    }
+}
+
+uint16_t FreePort() {
+    Socket s = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+    EXPECT_TRUE(s.Bind(SocketAddress::Loopback(AddressFamily::IPv4)));
+    return s.LocalAddress()->port();
+}
+
+std::string Pattern(size_t size, unsigned seed) {
+    std::string data(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (auto& c : data) {
+        x = x * 1664525u + 1013904223u;
+        c = static_cast<char>(x >> 24);
+    }
+    return data;
+}
+
+int OpenDescriptorCount() {
+    int n = 0;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+EngineTest::EngineTest() {
+    engine.eventSink = &sink;
+    engine.preferences.StartStopInterval = 20;
+}
+
+EngineTest::~EngineTest() {
+    StopEverything();
+}
+
+void EngineTest::StopEverything() {
+    for (const PFOPtr& pfo : engine.pfos.Snapshot()) {
+        pfo->Enabled = false;
+        WaitUntil([&] { return !pfo->WorkerActive; });
+        StopPFO(*pfo);
+    }
+    // Workers end a moment after their PFO has settled.
+    EXPECT_TRUE(WaitUntil([&] { return engine.ThreadCount == 1; }));
+}
+
+PFOPtr EngineTest::AddTCPPFO(uint16_t localPort, uint16_t remotePort) {
+    PFOPtr pfo = engine.pfos.CreateAndAppend(engine);
+    pfo->LocalPort = localPort;
+    pfo->RemoteHost = u"127.0.0.1";
+    pfo->RemotePort = remotePort;
+    return pfo;
+}
+
+bool EngineTest::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    const int64_t deadline = MonotonicMs() + timeoutMs;
+    while (!condition()) {
+        if (MonotonicMs() > deadline)
+            return false;
+        SleepMs(1);
+    }
+    return true;
+}
+
+bool EngineTest::TickUntil(const PFO& pfo, PFOStatus status, int timeoutMs) {
+    return WaitUntil(
+        [&] {
+            Tick();
+            SleepMs(engine.preferences.StartStopInterval);
+            return pfo.Status == status && !pfo.WorkerActive;
+        },
+        timeoutMs);
+}
+
+}  // namespace qf::testing

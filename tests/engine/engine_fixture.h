@@ -1,0 +1,93 @@
+#pragma once
+// A real engine on loopback with a recording event sink and display, and small TCP peers.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "engine/connection_event.h"
+#include "engine/engine_state.h"
+#include "engine/lifecycle.h"
+#include "platform/clock.h"
+#include "platform/socket.h"
+
+namespace qf::testing {
+
+class RecordingSink : public ConnectionEventSink {
+  public:
+    bool Wanted() const override { return true; }
+    void Emit(ConnectionEvent event) override;
+    std::vector<ConnectionEvent> Events() const;
+    std::vector<ConnectionEvent> EventsWithId(EventId id) const;
+    // Waits up to `timeoutMs` until `count` events with `id` have arrived.
+    bool WaitForCount(EventId id, size_t count, int timeoutMs = 5000) const;
+
+  private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::vector<ConnectionEvent> events_;
+};
+
+class RecordingDisplay : public PFODisplay {
+  public:
+    void RefreshRow(const PFO&) override { ++refreshes; }
+    void Resort() override { ++resorts; }
+    void SaveSettings() override { ++saves; }
+    void DropSelection(const PFO&) override { ++dropped; }
+    bool DeleteRow(const PFO&) override { return ++deletedRows, hasRows.load(); }
+    void AfterDelete() override { ++afterDeletes; }
+
+    std::atomic<int> refreshes{0}, resorts{0}, saves{0}, dropped{0}, deletedRows{0},
+        afterDeletes{0};
+    std::atomic<bool> hasRows{true};
+};
+
+// A loopback TCP server that runs `handler` for every connection on its own thread.
+class TestServer {
+  public:
+    explicit TestServer(std::function<void(Socket&)> handler);
+    ~TestServer();
+    uint16_t port() const { return port_; }
+
+  private:
+    Socket listener_;
+    uint16_t port_ = 0;
+    std::function<void(Socket&)> handler_;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::vector<std::thread> workers_;
+};
+
+void Echo(Socket& socket);
+Socket ConnectTo(uint16_t port);
+// Reads until the peer closes; returns what arrived.
+std::string ReadAll(Socket& socket);
+// A port that was free a moment ago.
+uint16_t FreePort();
+std::string Pattern(size_t size, unsigned seed);
+int OpenDescriptorCount();
+
+class EngineTest : public ::testing::Test {
+  protected:
+    EngineTest();
+    ~EngineTest() override;
+
+    PFOPtr AddTCPPFO(uint16_t localPort, uint16_t remotePort);
+    void Tick() { Reconcile(engine, display); }
+    // Ticks the reconciler until `pfo` reaches `status`; false after `timeoutMs`.
+    bool TickUntil(const PFO& pfo, PFOStatus status, int timeoutMs = 5000);
+    bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+    void StopEverything();
+
+    TextCatalog texts;
+    EngineState engine{texts};
+    RecordingSink sink;
+    RecordingDisplay display;
+};
+
+}  // namespace qf::testing
