@@ -10,8 +10,7 @@ constexpr int kBounceHostTextId = 119;
 
 void EmitConnectionEvent(EventId id, const PFO& pfo, const EventSite& site) {
     ConnectionEventSink* sink = pfo.engine.eventSink.load();
-    if (!sink || !sink->Wanted())
-        return;
+    if (!sink || !sink->Wanted()) return;
     const TextCatalog& texts = pfo.engine.texts;
     ConnectionEvent event{
         .id = id,

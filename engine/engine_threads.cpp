@@ -4,32 +4,16 @@
 
 namespace qf {
 
-CountedThread::CountedThread(EngineState& engine, PFO* pfo) : engine_(engine), pfo_(pfo) {
-    std::lock_guard lock(engine_.CounterLock);
-    ++engine_.ThreadCount;
-    if (pfo_)
-        ++pfo_->PFOThreadCount;
-}
-
-CountedThread::~CountedThread() {
-    std::lock_guard lock(engine_.CounterLock);
-    --engine_.ThreadCount;
-    if (pfo_)
-        --pfo_->PFOThreadCount;
-}
-
-void CountLaunch(EngineState& engine, PFO& pfo, int delta) {
+void CountThreads(EngineState& engine, PFO* pfo, int delta) {
     std::lock_guard lock(engine.CounterLock);
     engine.ThreadCount += delta;
-    pfo.PFOThreadCount += delta;
+    if (pfo) pfo->PFOThreadCount += delta;
 }
 
 bool LaunchListener(const PFOPtr& pfo) {
     switch (pfo->protocol) {
-        case Protocol::TCP:
-            return LaunchTCPListener(pfo);
-        case Protocol::UDP:
-            return false;
+        case Protocol::TCP: return LaunchTCPListener(pfo);
+        case Protocol::UDP: return false;
     }
     return false;
 }
@@ -48,8 +32,7 @@ Resolution ResolveUnlessCurrent(PFO& pfo, const SocketAddress& current, const Te
     const bool macBinding = pfo.engine.preferences.EnableMACBasedBinding;
     std::unique_lock lock(pfo.ResolvedLock);
     resolvedText = FormatAddress(current);
-    if (resolvedText == spec)
-        return {resolvedText, false};
+    if (resolvedText == spec) return {resolvedText, false};
     lock.unlock();
     Text newDetail;
     Text result = pfo.engine.resolver.ResolveHostSpec(spec, requireUp, macBinding, &newDetail);
@@ -80,8 +63,7 @@ bool ResolveListenerAddresses(PFO& pfo) {
     const bool requireUp = pfo.engine.preferences.BindPortsOnlyWhileUp;
     const Resolution local = ResolveUnlessCurrent(pfo, pfo.LocalAddress, pfo.LocalIP, requireUp,
                                                   pfo.LocalResolvedText, pfo.LocalResolveDetail);
-    if (local.text.empty())
-        return false;
+    if (local.text.empty()) return false;
     pfo.LocalAddress = ParseAddress(local.text, true);
     ResolveOL(pfo, CurrentOL(pfo));
     return true;
@@ -94,8 +76,7 @@ bool ResolveOutboundLocal(PFO& pfo, SocketAddress& resolved) {
         resolved = current;
         return true;
     }
-    if (ol.text.empty())
-        return false;
+    if (ol.text.empty()) return false;
     std::lock_guard lock(pfo.ResolvedLock);
     resolved = pfo.OLResolvedAddress = ParseAddress(ol.text, true);
     return true;

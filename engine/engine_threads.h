@@ -2,29 +2,27 @@
 // Internal to the engine: thread accounting and the listener entry points.
 
 #include "engine/engine_state.h"
+#include "platform/thread.h"
 
 namespace qf {
 
-// Counts the calling thread in ThreadCount, and in PFOThreadCount when a PFO is given,
-// for the lifetime of the scope.
-class CountedThread {
-  public:
-    CountedThread(EngineState& engine, PFO* pfo);
-    // For a thread its launcher counted before starting it (see CountLaunch).
-    struct Adopt {};
-    CountedThread(EngineState& engine, PFO* pfo, Adopt) : engine_(engine), pfo_(pfo) {}
-    ~CountedThread();
-    CountedThread(const CountedThread&) = delete;
-    CountedThread& operator=(const CountedThread&) = delete;
+// Changes ThreadCount, and the PFO's PFOThreadCount when one is given, under CounterLock.
+void CountThreads(EngineState& engine, PFO* pfo, int delta);
 
-  private:
-    EngineState& engine_;
-    PFO* pfo_;
-};
-
-// Counts a thread before it starts, so that a PFO's thread count never reads 0 while its
-// listener is on its way; undone with delta -1 when the thread cannot be created.
-void CountLaunch(EngineState& engine, PFO& pfo, int delta);
+// Starts `body` on a thread counted from before it starts until after it ends, so that a zero
+// count means that no such thread runs or is on its way. The thread keeps `pfo` alive.
+// What `body` captures is released only after the count dropped: move out what must end first.
+template <class Body>
+bool StartCountedThread(const char* name, EngineState& engine, const PFOPtr& pfo, Body body) {
+    CountThreads(engine, pfo.get(), +1);
+    auto run = [&engine, pfo, body = std::move(body)]() mutable {
+        body();
+        CountThreads(engine, pfo.get(), -1);
+    };
+    if (StartThread(name, std::move(run))) return true;
+    CountThreads(engine, pfo.get(), -1);
+    return false;
+}
 
 // Starts the listener thread of the PFO's protocol; false when it cannot be created.
 bool LaunchListener(const PFOPtr& pfo);

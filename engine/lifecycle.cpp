@@ -11,8 +11,7 @@ constexpr int kRetryPeriodMs = 500;
 
 template <class Condition>
 void WaitWhile(Condition condition) {
-    while (condition())
-        SleepMs(1);
+    while (condition()) SleepMs(1);
 }
 
 bool CanStartFrom(PFOStatus s) {
@@ -26,34 +25,32 @@ bool CanStopFrom(PFOStatus s) {
 
 // One start or stop worker at a time per PFO: the launcher claims the PFO, the worker releases
 // it when its status change is done.
-bool TryClaim(PFO& pfo) {
-    return !pfo.WorkerActive.exchange(true);
-}
+bool TryClaim(PFO& pfo) { return !pfo.WorkerActive.exchange(true); }
 void WaitAndClaim(PFO& pfo) {
     WaitWhile([&] { return !TryClaim(pfo); });
 }
-void Release(PFO& pfo) {
-    pfo.WorkerActive = false;
+void Release(PFO& pfo) { pfo.WorkerActive = false; }
+
+// Workers count in ThreadCount only: they are not threads of the PFO they act on.
+template <class Body>
+bool StartWorker(const char* name, const PFOPtr& pfo, Body body) {
+    return StartCountedThread(name, pfo->engine, nullptr, std::move(body));
 }
 
 template <class Body>
 bool LaunchClaimedWorker(const char* name, const PFOPtr& pfo, Body body) {
-    if (!TryClaim(*pfo))
-        return false;
-    if (StartThread(name, std::move(body)))
-        return true;
+    if (!TryClaim(*pfo)) return false;
+    if (StartWorker(name, pfo, std::move(body))) return true;
     Release(*pfo);
     return false;
 }
 
 void StarterThread(const PFOPtr& pfo) {
-    CountedThread counted(pfo->engine, nullptr);
     StartPFO(*pfo);
     Release(*pfo);
 }
 
 void StopperThread(const PFOPtr& pfo, PFODisplay& display) {
-    CountedThread counted(pfo->engine, nullptr);
     StopPFO(*pfo);
     display.DropSelection(*pfo);
     Release(*pfo);
@@ -89,15 +86,13 @@ void ApplyConfiguration(PFO& live, const PFO& copy) {
 }
 
 void StopperStarterThread(const PFOPtr& live, const PFOPtr& copy, PFODisplay& display) {
-    CountedThread counted(live->engine, nullptr);
     WaitAndClaim(*live);
     const bool enabled = live->Enabled.exchange(false);
     StopPFO(*live);
     if (!IsPFORunning(*live)) {
         ApplyConfiguration(*live, *copy);
         live->Enabled = enabled;
-        if (enabled)
-            StartPFO(*live);
+        if (enabled) StartPFO(*live);
     }
     live->Enabled = enabled;
     display.SaveSettings();
@@ -107,7 +102,6 @@ void StopperStarterThread(const PFOPtr& live, const PFOPtr& copy, PFODisplay& di
 }
 
 void StopperDeletorThread(const PFOPtr& pfo, PFODisplay& display) {
-    CountedThread counted(pfo->engine, nullptr);
     WaitAndClaim(*pfo);
     pfo->Enabled = false;
     StopPFO(*pfo);
@@ -140,12 +134,10 @@ bool RecentlyFailedToResolve(PFO& pfo) {
 }
 
 void ReconcileOne(const PFOPtr& pfo, PFODisplay& display) {
-    if (pfo->WorkerActive)
-        return;
+    if (pfo->WorkerActive) return;
     const PFOStatus status = pfo->Status;
     if (pfo->Enabled && CanStartFrom(status)) {
-        if (HoldAfterError(*pfo, status))
-            return;
+        if (HoldAfterError(*pfo, status)) return;
         pfo->StartRetryTicks = 0;
         if (RecentlyFailedToResolve(*pfo)) {
             pfo->Status = PFOStatus::ErrorStarting;
@@ -160,11 +152,9 @@ void ReconcileOne(const PFOPtr& pfo, PFODisplay& display) {
 }  // namespace
 
 bool StartPFO(PFO& pfo) {
-    if (IsPFORunning(pfo))
-        return true;
+    if (IsPFORunning(pfo)) return true;
     pfo.StopRequested = false;
-    if (pfo.engine.preferences.ResetPFOStatisticsOnPFOStart)
-        ResetStatistics(pfo);
+    if (pfo.engine.preferences.ResetPFOStatisticsOnPFOStart) ResetStatistics(pfo);
     pfo.StartAttempted = true;
     pfo.Status = PFOStatus::Starting;
     if (!LaunchListener(pfo.shared_from_this())) {
@@ -176,8 +166,7 @@ bool StartPFO(PFO& pfo) {
 }
 
 bool StopPFO(PFO& pfo) {
-    if (!CanStopFrom(pfo.Status))
-        return true;
+    if (!CanStopFrom(pfo.Status)) return true;
     pfo.Status = PFOStatus::Stopping;
     pfo.StopRequested = true;
     // The listener closes its own socket; shutting it down wakes its blocked accept. Until it
@@ -232,18 +221,17 @@ void Reconcile(EngineState& engine, PFODisplay& display) {
             }
         }
     }
-    if (changed)
-        display.Resort();
+    if (changed) display.Resort();
 }
 
 bool ApplyEditedCopy(PFOPtr live, PFOPtr copy, PFODisplay& display) {
-    return bool(StartThread("StopperStarter",
-                            [live, copy, &display] { StopperStarterThread(live, copy, display); }));
+    return StartWorker("StopperStarter", live,
+                       [live, copy, &display] { StopperStarterThread(live, copy, display); });
 }
 
 bool DeletePFO(PFOPtr pfo, PFODisplay& display) {
-    return bool(
-        StartThread("StopperDeletor", [pfo, &display] { StopperDeletorThread(pfo, display); }));
+    return StartWorker("StopperDeletor", pfo,
+                       [pfo, &display] { StopperDeletorThread(pfo, display); });
 }
 
 void AbortAll(EngineState& engine) {
@@ -258,8 +246,7 @@ void AbortAll(EngineState& engine) {
 bool AnyPFORunning(EngineState& engine) {
     std::lock_guard lock(engine.pfos.PFOListLock);
     for (const PFOPtr& pfo : engine.pfos.Items())
-        if (IsPFORunning(*pfo))
-            return true;
+        if (IsPFORunning(*pfo)) return true;
     return false;
 }
 

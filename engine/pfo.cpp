@@ -22,9 +22,7 @@ bool IsRunningStatus(PFOStatus status) {
     return status != PFOStatus::Stopped && status != PFOStatus::ErrorStarting;
 }
 
-bool IsPFORunning(const PFO& pfo) {
-    return IsRunningStatus(pfo.Status.load());
-}
+bool IsPFORunning(const PFO& pfo) { return IsRunningStatus(pfo.Status.load()); }
 
 PFOPtr CreatePFO(EngineState& engine) {
     auto pfo = std::make_shared<PFO>(engine);
@@ -42,8 +40,7 @@ PFOPtr CreatePFO(EngineState& engine) {
     pfo->Bounce = d.CheckBounce;
     pfo->ForwardICMPForUDP = d.ForwardICMPForUDP;
     pfo->protocol = d.CheckTCP ? Protocol::TCP : Protocol::UDP;
-    if (d.AutoApplyLatestAdvancedOptions)
-        pfo->setAdvancedOptions(d.latestAdvancedOptions);
+    if (d.AutoApplyLatestAdvancedOptions) pfo->setAdvancedOptions(d.latestAdvancedOptions);
     return pfo;
 }
 
@@ -82,20 +79,13 @@ PFOPtr CopyPFOForEditing(const PFO& source) {
 
 Text StatusText(const EngineState& engine, PFOStatus status, bool enabled) {
     switch (status) {
-        case PFOStatus::Idle:
-            return engine.texts.Program(253);
-        case PFOStatus::Starting:
-            return engine.texts.Program(252);
-        case PFOStatus::ErrorStarting:
-            return engine.texts.Program(enabled ? 124 : 118);
-        case PFOStatus::Started:
-            return engine.texts.Program(122);
-        case PFOStatus::Stopped:
-            return engine.texts.Program(118);
-        case PFOStatus::ErrorStopping:
-            return engine.texts.Program(123);
-        case PFOStatus::Stopping:
-            return engine.texts.Program(129);
+        case PFOStatus::Idle: return engine.texts.Program(253);
+        case PFOStatus::Starting: return engine.texts.Program(252);
+        case PFOStatus::ErrorStarting: return engine.texts.Program(enabled ? 124 : 118);
+        case PFOStatus::Started: return engine.texts.Program(122);
+        case PFOStatus::Stopped: return engine.texts.Program(118);
+        case PFOStatus::ErrorStopping: return engine.texts.Program(123);
+        case PFOStatus::Stopping: return engine.texts.Program(129);
     }
     return u"Invalid PFO Status Code";
 }

@@ -23,14 +23,12 @@ bool PFOList::Remove(const PFO& pfo) {
         std::lock_guard lock(PFOListLock);
         auto it = std::find_if(items_.begin(), items_.end(),
                                [&](const PFOPtr& item) { return item.get() == &pfo; });
-        if (it == items_.end())
-            return false;
+        if (it == items_.end()) return false;
         removed = std::move(*it);
         items_.erase(it);
     }
     // Its threads hold it alive; stopping them outside the lock lets it go.
-    if (removed->StartAttempted && IsPFORunning(*removed))
-        StopPFO(*removed);
+    if (removed->StartAttempted && IsPFORunning(*removed)) StopPFO(*removed);
     return true;
 }
 

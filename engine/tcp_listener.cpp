@@ -37,13 +37,10 @@ bool OpenListener(PFO& pfo) {
     // Without SO_REUSEADDR Linux refuses the port while old connections sit in TIME_WAIT;
     // sharing a port with another live listener is what the re-use option asks for.
     listener.SetReuseAddress(true);
-    if (pfo.Address_ReUse)
-        listener.SetReusePort(true);
-    if (bindAddress.isIPv6())
-        listener.SetV6Only(true);
+    if (pfo.Address_ReUse) listener.SetReusePort(true);
+    if (bindAddress.isIPv6()) listener.SetV6Only(true);
     Status status = listener.Bind(bindAddress);
-    if (status)
-        status = listener.Listen(kListenBacklog);
+    if (status) status = listener.Listen(kListenBacklog);
     if (!status) {
         RecordStartError(pfo, status.error().Message());
         listener.Close();
@@ -54,10 +51,14 @@ bool OpenListener(PFO& pfo) {
 }
 
 struct SetUpRecord {
-    PFOPtr pfo;
     Socket client;
     SocketAddress clientAddress;
 };
+
+void AdjustPendingConnects(EngineState& engine, int delta) {
+    std::lock_guard lock(engine.CounterLock);
+    engine.PendingConnects += delta;
+}
 
 // Admission in order; a refusal reports its event and closes the client.
 void Admit(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress) {
@@ -68,18 +69,21 @@ void Admit(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress)
     };
     if (engine.PendingConnects >= kPendingConnectCap)
         return reject(EventId::RejectedTooManyThreads);
-    if (pfo->SessionCount >= pfo->MaxSessions)
-        return reject(EventId::RejectedTooManySessions);
+    if (pfo->SessionCount >= pfo->MaxSessions) return reject(EventId::RejectedTooManySessions);
     if (engine.ThreadCount >= engine.PendingConnects + engine.preferences.MaximumThreads)
         return reject(EventId::RejectedTooManyThreads);
     std::unique_ptr<SetUpRecord> record(new (std::nothrow)
-                                            SetUpRecord{pfo, std::move(client), clientAddress});
-    if (!record)
-        return reject(EventId::RejectedAllocation);
+                                            SetUpRecord{std::move(client), clientAddress});
+    if (!record) return reject(EventId::RejectedAllocation);
+    // Counted before the thread starts, so that a stop waiting for it cannot miss it.
+    AdjustPendingConnects(engine, +1);
     // A failed start drops the record, which closes the client without an event.
-    StartThread("SessionSetUp", [record = std::move(record)]() mutable {
-        SetUpTCPSession(std::move(record->pfo), std::move(record->client), record->clientAddress);
-    });
+    const bool started = StartCountedThread(
+        "SessionSetUp", engine, pfo, [pfo, record = std::move(record)]() mutable {
+            SetUpTCPSession(pfo, std::move(record->client), record->clientAddress);
+            AdjustPendingConnects(pfo->engine, -1);
+        });
+    if (!started) AdjustPendingConnects(engine, -1);
 }
 
 void AcceptLoop(const PFOPtr& pfo) {
@@ -90,37 +94,29 @@ void AcceptLoop(const PFOPtr& pfo) {
             Admit(pfo, std::move(*accepted), clientAddress);
             continue;
         }
-        if (pfo->StopRequested)
-            return;
+        if (pfo->StopRequested) return;
         switch (accepted.error().kind()) {
             case ErrorKind::Interrupted:
-            case ErrorKind::Aborted:
-                continue;
-            case ErrorKind::OutOfResources:
-                SleepMs(10);
-                continue;
-            default:
-                return;
+            case ErrorKind::Aborted: continue;
+            case ErrorKind::OutOfResources: SleepMs(10); continue;
+            default: return;
         }
     }
 }
 
 void EndSessions(PFO& pfo) {
     std::lock_guard lock(pfo.TCPListLock);
-    for (TCPSession* session : pfo.TCPSessions)
-        session->server.Shutdown();
+    for (TCPSession* session : pfo.TCPSessions) session->server.Shutdown();
 }
 
 void TCPListenerThread(const PFOPtr& pfo) {
-    CountedThread counted(pfo->engine, pfo.get(), CountedThread::Adopt{});
     if (!OpenListener(*pfo)) {
         pfo->Status = PFOStatus::ErrorStarting;
         return;
     }
     PFOStatus expected = PFOStatus::Starting;
     // A stop that came during start-up has already set Stopping: skip the loop.
-    if (pfo->Status.compare_exchange_strong(expected, PFOStatus::Started))
-        AcceptLoop(pfo);
+    if (pfo->Status.compare_exchange_strong(expected, PFOStatus::Started)) AcceptLoop(pfo);
     pfo->Status = PFOStatus::Stopping;
     pfo->ListenSocket.Close();
     EndSessions(*pfo);
@@ -130,11 +126,7 @@ void TCPListenerThread(const PFOPtr& pfo) {
 }  // namespace
 
 bool LaunchTCPListener(const PFOPtr& pfo) {
-    CountLaunch(pfo->engine, *pfo, +1);
-    if (StartThread("TCPListener", [pfo] { TCPListenerThread(pfo); }))
-        return true;
-    CountLaunch(pfo->engine, *pfo, -1);
-    return false;
+    return StartCountedThread("TCPListener", pfo->engine, pfo, [pfo] { TCPListenerThread(pfo); });
 }
 
 }  // namespace qf

@@ -14,9 +14,7 @@ constexpr size_t kRelayBufferBytes = 65536;
 
 enum class Direction { ServerToClient, ClientToServer };
 
-bool IsBlankText(TextView text) {
-    return text.find_first_not_of(u" \t\r\n") == TextView::npos;
-}
+bool IsBlankText(TextView text) { return text.find_first_not_of(u" \t\r\n") == TextView::npos; }
 
 void FinishSession(TCPSession& session) {
     PFO& pfo = *session.pfo;
@@ -33,21 +31,18 @@ void FinishSession(TCPSession& session) {
 
 // The last relay (or the set-up thread, when the second relay could not start) ends it.
 void LeaveSession(std::shared_ptr<TCPSession>& session) {
-    if (--session->relaysRunning == 0)
-        FinishSession(*session);
+    if (--session->relaysRunning == 0) FinishSession(*session);
     session.reset();
 }
 
 void ShutDownOnce(TCPSession& session, Socket& destination, Socket& source) {
-    if (session.socketsShutDown.exchange(true))
-        return;
+    if (session.socketsShutDown.exchange(true)) return;
     destination.Shutdown();
     source.Shutdown();
 }
 
 void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
-    const PFOPtr pfo = session->pfo;
-    CountedThread counted(pfo->engine, pfo.get());
+    PFO* pfo = session->pfo.get();
     const bool fromServer = direction == Direction::ServerToClient;
     Socket& source = fromServer ? session->server : session->client;
     Socket& destination = fromServer ? session->client : session->server;
@@ -56,12 +51,10 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     char buffer[kRelayBufferBytes];
     for (;;) {
         const auto received = source.Receive(buffer, sizeof buffer);
-        if (!received || *received == 0)
-            break;
+        if (!received || *received == 0) break;
         pfoBytes.fetch_add(static_cast<double>(*received), std::memory_order_relaxed);
         sessionBytes += static_cast<double>(*received);
-        if (!destination.SendAll(buffer, *received))
-            break;
+        if (!destination.SendAll(buffer, *received)) break;
     }
     ShutDownOnce(*session, destination, source);
     LeaveSession(session);
@@ -69,7 +62,9 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
 
 bool LaunchRelay(const std::shared_ptr<TCPSession>& session, Direction direction) {
     ++session->relaysRunning;
-    if (StartThread("Relay", [session, direction] { Relay(session, direction); }))
+    if (StartCountedThread(
+            "Relay", session->pfo->engine, session->pfo,
+            [session, direction]() mutable { Relay(std::move(session), direction); }))
         return true;
     --session->relaysRunning;
     return false;
@@ -184,22 +179,19 @@ void SessionSetUp::StartRelays() {
 
 void SessionSetUp::Run() {
     PFO& pfo = *pfo_;
-    if (!ResolveDestination())
-        return;
+    if (!ResolveDestination()) return;
     auto server = Socket::Open(destination_.family(), SocketType::Stream);
     if (!server) {
         Reject(EventId::RejectedNoSocket, pfo.PlaceholderOLAddress);
         return;
     }
     server_ = std::move(*server);
-    if (!BindOutbound())
-        return;
+    if (!BindOutbound()) return;
     if (!server_.Connect(destination_, kConnectTimeoutMs, &pfo.StopRequested)) {
         Reject(EventId::RejectedConnectFailed, bindAddress_);
         return;
     }
-    if (auto local = server_.LocalAddress())
-        bindAddress_ = *local;
+    if (auto local = server_.LocalAddress()) bindAddress_ = *local;
     if (pfo.TCP_NoDelay) {
         client_.SetNoDelay(true);
         server_.SetNoDelay(true);
@@ -214,17 +206,8 @@ void SessionSetUp::Run() {
 
 }  // namespace
 
-void SetUpTCPSession(PFOPtr pfo, Socket client, const SocketAddress& clientAddress) {
-    EngineState& engine = pfo->engine;
-    const PFOPtr keepAlive = pfo;
-    CountedThread counted(engine, pfo.get());
-    {
-        std::lock_guard lock(engine.CounterLock);
-        ++engine.PendingConnects;
-    }
-    SessionSetUp(std::move(pfo), std::move(client), clientAddress).Run();
-    std::lock_guard lock(engine.CounterLock);
-    --engine.PendingConnects;
+void SetUpTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress) {
+    SessionSetUp(pfo, std::move(client), clientAddress).Run();
 }
 
 }  // namespace qf

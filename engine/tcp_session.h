@@ -31,6 +31,6 @@ struct TCPSession {
 };
 
 // Runs on the session set-up thread: connects to the destination and starts the relays.
-void SetUpTCPSession(PFOPtr pfo, Socket client, const SocketAddress& clientAddress);
+void SetUpTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress);
 
 }  // namespace qf

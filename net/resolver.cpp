@@ -7,9 +7,7 @@
 namespace qf {
 namespace {
 
-bool IsBlank(TextView text) {
-    return text.find_first_not_of(u" \t\r\n") == TextView::npos;
-}
+bool IsBlank(TextView text) { return text.find_first_not_of(u" \t\r\n") == TextView::npos; }
 
 Text CleanSpec(TextView spec) {
     for (TextView prefix : {TextView(u"ftp://"), TextView(u"http://"), TextView(u"https://")}) {
@@ -20,26 +18,22 @@ Text CleanSpec(TextView spec) {
     }
     constexpr TextView kTrim = u"/. \t\\";
     const size_t first = spec.find_first_not_of(kTrim);
-    if (first == TextView::npos)
-        return {};
+    if (first == TextView::npos) return {};
     return Text(spec.substr(first, spec.find_last_not_of(kTrim) - first + 1));
 }
 
 bool EqualsIgnoringAsciiCase(TextView a, TextView b) {
-    if (a.size() != b.size())
-        return false;
+    if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
+        if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
 }
 
 Text ResolveHostName(TextView name) {
     const size_t first = name.find_first_not_of(u" \t");
-    if (first == TextView::npos)
-        return {};
+    if (first == TextView::npos) return {};
     name = name.substr(first, name.find_last_not_of(u" \t") - first + 1);
     if (name.find(u':') == TextView::npos) {
         const SocketAddress v4 = ParseAddress(name.substr(0, 15), false);
@@ -58,13 +52,11 @@ std::optional<Text> Resolver::LookupResolveCache(TextView spec, bool requireUp) 
     std::lock_guard lock(ResolveCacheLock);
     Cache& cache = caches_[requireUp];
     auto it = cache.find(Text(spec));
-    if (it == cache.end())
-        return std::nullopt;
+    if (it == cache.end()) return std::nullopt;
     const int64_t age = MonotonicMs() - it->second.storedMs;
     const int64_t limit = it->second.result.empty() ? preferences_.cacheRetryDelayMs.load()
                                                     : preferences_.cacheMaximumTimeMs.load();
-    if (age <= limit)
-        return it->second.result;
+    if (age <= limit) return it->second.result;
     cache.erase(it);
     return std::nullopt;
 }
@@ -76,8 +68,7 @@ void Resolver::Store(const Text& spec, bool requireUp, const Text& result) {
 
 Text Resolver::ResolveHostSpec(TextView rawSpec, bool requireUp, bool macBinding, Text* detail) {
     const Text spec = CleanSpec(rawSpec);
-    if (auto cached = LookupResolveCache(spec, requireUp))
-        return *cached;
+    if (auto cached = LookupResolveCache(spec, requireUp)) return *cached;
     const bool ipv4Localhost = preferences_.useIPv4LocalhostResolve.load();
     Text result;
     if (ipv4Localhost && EqualsIgnoringAsciiCase(spec, u"localhost")) {

@@ -12,8 +12,7 @@ std::optional<SocketAddress> ParseNumericIPv6(const std::string& text) {
     hints.ai_family = AF_INET6;
     hints.ai_flags = AI_NUMERICHOST;
     addrinfo* found = nullptr;
-    if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0)
-        return std::nullopt;
+    if (getaddrinfo(text.c_str(), nullptr, &hints, &found) != 0) return std::nullopt;
     SocketAddress address;
     std::memcpy(address.data(), found->ai_addr,
                 std::min<size_t>(found->ai_addrlen, SocketAddress::kSize));

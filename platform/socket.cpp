@@ -28,12 +28,9 @@ Status SetOption(int fd, int level, int name, int value, const char* what) {
 
 int ToSystemType(SocketType type) {
     switch (type) {
-        case SocketType::Stream:
-            return SOCK_STREAM;
-        case SocketType::Datagram:
-            return SOCK_DGRAM;
-        case SocketType::RawIcmp:
-            return SOCK_RAW;
+        case SocketType::Stream: return SOCK_STREAM;
+        case SocketType::Datagram: return SOCK_DGRAM;
+        case SocketType::RawIcmp: return SOCK_RAW;
     }
     return SOCK_STREAM;
 }
@@ -46,20 +43,16 @@ Status WaitForConnect(int fd, const SocketAddress& to, int timeoutMs,
         if (cancel && cancel->load())
             return ErrorFromCode(ECANCELED, "connect", to.ToEndpointText());
         const int64_t left = deadline - MonotonicMs();
-        if (left <= 0)
-            return ErrorFromCode(ETIMEDOUT, "connect", to.ToEndpointText());
+        if (left <= 0) return ErrorFromCode(ETIMEDOUT, "connect", to.ToEndpointText());
         pollfd p{fd, POLLOUT, 0};
         const int n = poll(&p, 1, static_cast<int>(std::min<int64_t>(left, kSliceMs)));
-        if (n < 0 && errno != EINTR)
-            return LastError("poll", to.ToEndpointText());
-        if (n > 0)
-            break;
+        if (n < 0 && errno != EINTR) return LastError("poll", to.ToEndpointText());
+        if (n > 0) break;
     }
     int error = 0;
     socklen_t length = sizeof error;
     getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-    if (error)
-        return ErrorFromCode(error, "connect", to.ToEndpointText());
+    if (error) return ErrorFromCode(error, "connect", to.ToEndpointText());
     return {};
 }
 
@@ -75,8 +68,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 
 template <class F>
 void Socket::Guarded(F&& f) {
-    while (guard_.test_and_set(std::memory_order_acquire))
-        guard_.wait(true);
+    while (guard_.test_and_set(std::memory_order_acquire)) guard_.wait(true);
     f();
     guard_.clear(std::memory_order_release);
     guard_.notify_one();
@@ -84,30 +76,26 @@ void Socket::Guarded(F&& f) {
 
 void Socket::Shutdown() {
     Guarded([&] {
-        if (const int fd = fd_.load(); fd >= 0)
-            ::shutdown(fd, SHUT_RDWR);
+        if (const int fd = fd_.load(); fd >= 0) ::shutdown(fd, SHUT_RDWR);
     });
 }
 
 void Socket::ShutdownSend() {
     Guarded([&] {
-        if (const int fd = fd_.load(); fd >= 0)
-            ::shutdown(fd, SHUT_WR);
+        if (const int fd = fd_.load(); fd >= 0) ::shutdown(fd, SHUT_WR);
     });
 }
 
 void Socket::Close() {
     int fd = -1;
     Guarded([&] { fd = fd_.exchange(-1); });
-    if (fd >= 0)
-        ::close(fd);
+    if (fd >= 0) ::close(fd);
 }
 
 Result<Socket> Socket::Open(AddressFamily family, SocketType type) {
     const int protocol = type == SocketType::RawIcmp ? IPPROTO_ICMP : 0;
     const int fd = ::socket(static_cast<int>(family), ToSystemType(type) | SOCK_CLOEXEC, protocol);
-    if (fd < 0)
-        return LastError("socket", family == AddressFamily::IPv6 ? "IPv6" : "IPv4");
+    if (fd < 0) return LastError("socket", family == AddressFamily::IPv6 ? "IPv6" : "IPv4");
     return Socket(fd);
 }
 
@@ -118,8 +106,7 @@ Status Socket::Bind(const SocketAddress& address) {
 }
 
 Status Socket::Listen(int backlog) {
-    if (::listen(handle(), backlog) != 0)
-        return LastError("listen");
+    if (::listen(handle(), backlog) != 0) return LastError("listen");
     return {};
 }
 
@@ -130,10 +117,8 @@ Result<Socket> Socket::Accept(SocketAddress& peer) {
         socklen_t length = SocketAddress::kSize;
         const int fd =
             ::accept4(handle(), reinterpret_cast<sockaddr*>(peer.data()), &length, SOCK_CLOEXEC);
-        if (fd >= 0)
-            return Socket(fd);
-        if (errno != EINTR)
-            return LastError("accept");
+        if (fd >= 0) return Socket(fd);
+        if (errno != EINTR) return LastError("accept");
     }
 }
 
@@ -153,10 +138,8 @@ Status Socket::Connect(const SocketAddress& to, int timeoutMs, const std::atomic
 Result<size_t> Socket::Receive(void* buffer, size_t size) {
     for (;;) {
         const ssize_t n = ::recv(handle(), buffer, size, 0);
-        if (n >= 0)
-            return static_cast<size_t>(n);
-        if (errno != EINTR)
-            return LastError("recv");
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno != EINTR) return LastError("recv");
     }
 }
 
@@ -165,8 +148,7 @@ Status Socket::SendAll(const void* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::send(handle(), p, size, MSG_NOSIGNAL);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return LastError("send");
         }
         p += n;
@@ -181,10 +163,8 @@ Result<size_t> Socket::ReceiveFrom(void* buffer, size_t size, SocketAddress& fro
         socklen_t length = SocketAddress::kSize;
         const ssize_t n = ::recvfrom(handle(), buffer, size, 0,
                                      reinterpret_cast<sockaddr*>(from.data()), &length);
-        if (n >= 0)
-            return static_cast<size_t>(n);
-        if (errno != EINTR)
-            return LastError("recvfrom");
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno != EINTR) return LastError("recvfrom");
     }
 }
 
@@ -192,8 +172,7 @@ Status Socket::SendTo(const void* data, size_t size, const SocketAddress& to) {
     for (;;) {
         if (::sendto(handle(), data, size, MSG_NOSIGNAL, AsSockaddr(to), SocketAddress::kSize) >= 0)
             return {};
-        if (errno != EINTR)
-            return LastError("sendto", to.ToEndpointText());
+        if (errno != EINTR) return LastError("sendto", to.ToEndpointText());
     }
 }
 
@@ -224,8 +203,7 @@ Status Socket::SetNoDelay(bool on) {
 
 Status Socket::SetKeepAlive(int intervalMs) {
     const int seconds = std::max(1, (intervalMs + 999) / 1000);
-    if (auto s = SetOption(handle(), SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"); !s)
-        return s;
+    if (auto s = SetOption(handle(), SOL_SOCKET, SO_KEEPALIVE, 1, "SO_KEEPALIVE"); !s) return s;
     if (auto s = SetOption(handle(), IPPROTO_TCP, TCP_KEEPIDLE, seconds, "TCP_KEEPIDLE"); !s)
         return s;
     if (auto s = SetOption(handle(), IPPROTO_TCP, TCP_KEEPINTVL, seconds, "TCP_KEEPINTVL"); !s)
@@ -235,18 +213,14 @@ Status Socket::SetKeepAlive(int intervalMs) {
 
 Result<SocketAddress> LocalAddressToward(const SocketAddress& destination) {
     auto probe = Socket::Open(destination.family(), SocketType::Datagram);
-    if (!probe)
-        return probe.error();
+    if (!probe) return probe.error();
     if (::connect(probe->handle(), AsSockaddr(destination), SocketAddress::kSize) != 0)
         return LastError("connect", destination.ToEndpointText());
     auto local = probe->LocalAddress();
-    if (local)
-        local->setPort(0);
+    if (local) local->setPort(0);
     return local;
 }
 
-void IgnoreBrokenPipes() {
-    signal(SIGPIPE, SIG_IGN);
-}
+void IgnoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace qf

@@ -14,23 +14,13 @@ static_assert(static_cast<int>(AddressFamily::IPv6) == AF_INET6);
 static_assert(offsetof(sockaddr_in, sin_port) == offsetof(sockaddr_in6, sin6_port));
 
 namespace {
-sockaddr_in6& As6(uint8_t* p) {
-    return *reinterpret_cast<sockaddr_in6*>(p);
-}
-const sockaddr_in6& As6(const uint8_t* p) {
-    return *reinterpret_cast<const sockaddr_in6*>(p);
-}
-sockaddr_in& As4(uint8_t* p) {
-    return *reinterpret_cast<sockaddr_in*>(p);
-}
-const sockaddr_in& As4(const uint8_t* p) {
-    return *reinterpret_cast<const sockaddr_in*>(p);
-}
+sockaddr_in6& As6(uint8_t* p) { return *reinterpret_cast<sockaddr_in6*>(p); }
+const sockaddr_in6& As6(const uint8_t* p) { return *reinterpret_cast<const sockaddr_in6*>(p); }
+sockaddr_in& As4(uint8_t* p) { return *reinterpret_cast<sockaddr_in*>(p); }
+const sockaddr_in& As4(const uint8_t* p) { return *reinterpret_cast<const sockaddr_in*>(p); }
 }  // namespace
 
-SocketAddress::SocketAddress() {
-    As4(bytes_.data()).sin_family = AF_INET;
-}
+SocketAddress::SocketAddress() { As4(bytes_.data()).sin_family = AF_INET; }
 
 SocketAddress SocketAddress::IPv4(const std::array<uint8_t, 4>& bytes, uint16_t port) {
     SocketAddress a;
@@ -66,21 +56,14 @@ SocketAddress SocketAddress::Any(AddressFamily family, uint16_t port) {
 
 AddressFamily SocketAddress::family() const {
     switch (As6(bytes_.data()).sin6_family) {
-        case AF_INET:
-            return AddressFamily::IPv4;
-        case AF_INET6:
-            return AddressFamily::IPv6;
-        default:
-            return AddressFamily::Unspecified;
+        case AF_INET: return AddressFamily::IPv4;
+        case AF_INET6: return AddressFamily::IPv6;
+        default: return AddressFamily::Unspecified;
     }
 }
 
-uint16_t SocketAddress::port() const {
-    return ntohs(As6(bytes_.data()).sin6_port);
-}
-void SocketAddress::setPort(uint16_t port) {
-    As6(bytes_.data()).sin6_port = htons(port);
-}
+uint16_t SocketAddress::port() const { return ntohs(As6(bytes_.data()).sin6_port); }
+void SocketAddress::setPort(uint16_t port) { As6(bytes_.data()).sin6_port = htons(port); }
 
 std::array<uint8_t, 4> SocketAddress::ipv4Bytes() const {
     std::array<uint8_t, 4> b{};
@@ -94,20 +77,15 @@ std::array<uint8_t, 16> SocketAddress::ipv6Bytes() const {
     return b;
 }
 
-uint32_t SocketAddress::scopeId() const {
-    return isIPv6() ? As6(bytes_.data()).sin6_scope_id : 0;
-}
-uint32_t SocketAddress::flowInfo() const {
-    return isIPv6() ? As6(bytes_.data()).sin6_flowinfo : 0;
-}
+uint32_t SocketAddress::scopeId() const { return isIPv6() ? As6(bytes_.data()).sin6_scope_id : 0; }
+uint32_t SocketAddress::flowInfo() const { return isIPv6() ? As6(bytes_.data()).sin6_flowinfo : 0; }
 
 std::string SocketAddress::ToNumericText() const {
     char text[INET6_ADDRSTRLEN + 16] = {};
     if (isIPv6()) {
         inet_ntop(AF_INET6, &As6(bytes_.data()).sin6_addr, text, sizeof text);
         std::string out = text;
-        if (scopeId())
-            out += "%" + std::to_string(scopeId());
+        if (scopeId()) out += "%" + std::to_string(scopeId());
         return out;
     }
     inet_ntop(AF_INET, &As4(bytes_.data()).sin_addr, text, sizeof text);

@@ -21,8 +21,7 @@ void AppendCodePoint(Text& out, char32_t cp) {
 // longest valid prefix (at least one byte), as the Unicode "maximal subpart" rule asks.
 char32_t DecodeOne(std::string_view s, size_t& i) {
     const auto lead = static_cast<unsigned char>(s[i++]);
-    if (lead < 0x80)
-        return lead;
+    if (lead < 0x80) return lead;
     int length;
     char32_t cp;
     unsigned char low = 0x80, high = 0xBF;
@@ -30,25 +29,19 @@ char32_t DecodeOne(std::string_view s, size_t& i) {
         length = 1, cp = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 2, cp = lead & 0x0F;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 3, cp = lead & 0x07;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
     } else {
         return kReplacement;
     }
     for (int k = 0; k < length; ++k) {
-        if (i >= s.size())
-            return kReplacement;
+        if (i >= s.size()) return kReplacement;
         const auto c = static_cast<unsigned char>(s[i]);
-        if (c < low || c > high)
-            return kReplacement;
+        if (c < low || c > high) return kReplacement;
         low = 0x80, high = 0xBF;
         cp = (cp << 6) | (c & 0x3F);
         ++i;
@@ -79,8 +72,7 @@ void AppendUtf8(std::string& out, char32_t cp) {
 Text Utf8ToText(std::string_view utf8) {
     Text out;
     out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size();)
-        AppendCodePoint(out, DecodeOne(utf8, i));
+    for (size_t i = 0; i < utf8.size();) AppendCodePoint(out, DecodeOne(utf8, i));
     return out;
 }
 

@@ -17,8 +17,6 @@ Text Utf8ToText(std::string_view utf8);
 std::string TextToUtf8(TextView text);
 
 // ASCII-only text literal helper for code that builds messages from plain literals.
-inline Text AsciiText(std::string_view ascii) {
-    return Text(ascii.begin(), ascii.end());
-}
+inline Text AsciiText(std::string_view ascii) { return Text(ascii.begin(), ascii.end()); }
 
 }  // namespace qf

@@ -40,8 +40,7 @@ class TextCatalog {
   private:
     template <size_t N>
     Text Entry(std::array<Text, N> StringTableSet::*table, int id) const {
-        if (id < 0 || id >= static_cast<int>(N))
-            return {};
+        if (id < 0 || id >= static_cast<int>(N)) return {};
         return ((*Snapshot()).*table)[static_cast<size_t>(id)];
     }
 

@@ -39,8 +39,7 @@ Status StartThreadRaw(const char* name, void (*run)(void*), void* argument) {
     pthread_t thread;
     const int error = pthread_create(&thread, &attributes, Run, start);
     pthread_attr_destroy(&attributes);
-    if (error == 0)
-        return {};
+    if (error == 0) return {};
     delete start;
     return ErrorFromCode(error, "pthread_create", name);
 }

@@ -19,8 +19,7 @@ Status StartThread(const char* name, Body body) {
     Status started = StartThreadRaw(
         name, [](void* raw) { std::unique_ptr<Body>(static_cast<Body*>(raw))->operator()(); },
         boxed.get());
-    if (started)
-        boxed.release();
+    if (started) boxed.release();
     return started;
 }
 

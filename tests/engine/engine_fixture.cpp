@@ -18,8 +18,7 @@ std::vector<ConnectionEvent> RecordingSink::Events() const {
 std::vector<ConnectionEvent> RecordingSink::EventsWithId(EventId id) const {
     std::vector<ConnectionEvent> found;
     for (auto& e : Events())
-        if (e.id == id)
-            found.push_back(e);
+        if (e.id == id) found.push_back(e);
     return found;
 }
 
@@ -27,8 +26,7 @@ bool RecordingSink::WaitForCount(EventId id, size_t count, int timeoutMs) const 
     std::unique_lock lock(mutex_);
     return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         size_t n = 0;
-        for (auto& e : events_)
-            n += e.id == id;
+        for (auto& e : events_) n += e.id == id;
         return n >= count;
     });
 }
@@ -42,8 +40,7 @@ TestServer::TestServer(std::function<void(Socket&)> handler) : handler_(std::mov
         for (;;) {
             SocketAddress peer;
             auto accepted = listener_.Accept(peer);
-            if (!accepted)
-                return;
+            if (!accepted) return;
             std::lock_guard lock(mutex_);
             workers_.emplace_back([this, s = std::move(*accepted)]() mutable { handler_(s); });
         }
@@ -54,16 +51,14 @@ TestServer::~TestServer() {
     listener_.Shutdown();
     acceptor_.join();
     std::lock_guard lock(mutex_);
-    for (auto& w : workers_)
-        w.join();
+    for (auto& w : workers_) w.join();
 }
 
 void Echo(Socket& socket) {
     char buffer[65536];
     for (;;) {
         auto n = socket.Receive(buffer, sizeof buffer);
-        if (!n || *n == 0 || !socket.SendAll(buffer, *n))
-            return;
+        if (!n || *n == 0 || !socket.SendAll(buffer, *n)) return;
     }
 }
 
@@ -78,8 +73,7 @@ std::string ReadAll(Socket& socket) {
     char buffer[65536];
     for (;;) {
         auto n = socket.Receive(buffer, sizeof buffer);
-        if (!n || *n == 0)
-            return all;
+        if (!n || *n == 0) return all;
         all.append(buffer, *n);
     }
 }
@@ -102,8 +96,7 @@ std::string Pattern(size_t size, unsigned seed) {
 
 int OpenDescriptorCount() {
     int n = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++n;
+    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
     return n;
 }
 
@@ -112,9 +105,7 @@ EngineTest::EngineTest() {
     engine.preferences.StartStopInterval = 20;
 }
 
-EngineTest::~EngineTest() {
-    StopEverything();
-}
+EngineTest::~EngineTest() { StopEverything(); }
 
 void EngineTest::StopEverything() {
     for (const PFOPtr& pfo : engine.pfos.Snapshot()) {
@@ -137,8 +128,7 @@ PFOPtr EngineTest::AddTCPPFO(uint16_t localPort, uint16_t remotePort) {
 bool EngineTest::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
     const int64_t deadline = MonotonicMs() + timeoutMs;
     while (!condition()) {
-        if (MonotonicMs() > deadline)
-            return false;
+        if (MonotonicMs() > deadline) return false;
         SleepMs(1);
     }
     return true;

@@ -143,8 +143,7 @@ TEST_F(TCPSessionTest, StopEndsOpenSessionsAndWaitsForEveryThread) {
     TestServer server(Echo);
     PFOPtr pfo = StartedPFO(server);
     std::vector<Socket> clients;
-    for (int i = 0; i < 5; ++i)
-        clients.push_back(ConnectTo(pfo->LocalPort));
+    for (int i = 0; i < 5; ++i) clients.push_back(ConnectTo(pfo->LocalPort));
     ASSERT_TRUE(sink.WaitForCount(EventId::Accepted, 5));
 
     pfo->Enabled = false;
@@ -153,8 +152,7 @@ TEST_F(TCPSessionTest, StopEndsOpenSessionsAndWaitsForEveryThread) {
     EXPECT_EQ(pfo->PFOThreadCount, 0);
     EXPECT_EQ(pfo->SessionCount, 0);
     EXPECT_EQ(sink.EventsWithId(EventId::Ended).size(), 5u);
-    for (auto& c : clients)
-        EXPECT_EQ(ReadAll(c), "");
+    for (auto& c : clients) EXPECT_EQ(ReadAll(c), "");
 }
 
 TEST_F(TCPSessionTest, StopRacingShortConnectionsLeavesNothingBehind) {
@@ -180,8 +178,7 @@ TEST_F(TCPSessionTest, StopRacingShortConnectionsLeavesNothingBehind) {
     WaitUntil([&] { return done >= 60; });
     pfo->Enabled = false;
     StopPFO(*pfo);
-    for (auto& t : clients)
-        t.join();
+    for (auto& t : clients) t.join();
 
     EXPECT_EQ(pfo->Status, PFOStatus::Stopped);
     EXPECT_EQ(pfo->PFOThreadCount, 0);

@@ -1,0 +1,114 @@
+// Bytes per second through one TCP PFO against a direct loopback transfer, in one run.
+// Usage: tcp_relay_bench [megabytes per transfer] [repetitions]
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "engine/lifecycle.h"
+#include "platform/clock.h"
+#include "platform/socket.h"
+
+namespace qf {
+namespace {
+
+class NullDisplay : public PFODisplay {
+    void RefreshRow(const PFO&) override {}
+    void Resort() override {}
+    void SaveSettings() override {}
+    void DropSelection(const PFO&) override {}
+    bool DeleteRow(const PFO&) override { return true; }
+    void AfterDelete() override {}
+};
+
+// Accepts one connection at a time and discards what arrives.
+class DiscardServer {
+  public:
+    DiscardServer() {
+        listener_ = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+        listener_.Bind(SocketAddress::Loopback(AddressFamily::IPv4));
+        listener_.Listen(16);
+        port = listener_.LocalAddress()->port();
+        thread_ = std::thread([this] {
+            std::vector<char> buffer(1 << 16);
+            for (;;) {
+                SocketAddress peer;
+                auto s = listener_.Accept(peer);
+                if (!s) return;
+                while (true) {
+                    auto n = s->Receive(buffer.data(), buffer.size());
+                    if (!n || *n == 0) break;
+                }
+            }
+        });
+    }
+    ~DiscardServer() {
+        listener_.Shutdown();
+        thread_.join();
+    }
+    uint16_t port = 0;
+
+  private:
+    Socket listener_;
+    std::thread thread_;
+};
+
+double MegabytesPerSecond(uint16_t port, size_t megabytes) {
+    Socket s = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+    if (!s.Connect(SocketAddress::Loopback(AddressFamily::IPv4, port), 5000, nullptr)) std::abort();
+    std::vector<char> chunk(1 << 16, 'x');
+    const int64_t start = MonotonicMs();
+    for (size_t sent = 0; sent < megabytes << 20; sent += chunk.size())
+        s.SendAll(chunk.data(), chunk.size());
+    s.ShutdownSend();
+    char c;
+    s.Receive(&c, 1);  // the far end closes once it has read everything
+    return double(megabytes) * 1000.0 / double(std::max<int64_t>(1, MonotonicMs() - start));
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+}  // namespace qf
+
+int main(int argc, char** argv) {
+    using namespace qf;
+    IgnoreBrokenPipes();
+    const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 2048;
+    const int repetitions = argc > 2 ? std::atoi(argv[2]) : 3;
+
+    DiscardServer server;
+    TextCatalog texts;
+    EngineState engine(texts);
+    NullDisplay display;
+    PFOPtr pfo = engine.pfos.CreateAndAppend(engine);
+    {
+        Socket probe = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+        probe.Bind(SocketAddress::Loopback(AddressFamily::IPv4));
+        pfo->LocalPort = probe.LocalAddress()->port();
+    }
+    pfo->RemoteHost = u"127.0.0.1";
+    pfo->RemotePort = server.port;
+    if (!StartPFO(*pfo)) {
+        fmt::print(stderr, "the PFO did not start\n");
+        return 1;
+    }
+
+    std::vector<double> direct, relayed;
+    for (int r = 0; r < repetitions; ++r) {
+        direct.push_back(MegabytesPerSecond(server.port, megabytes));
+        relayed.push_back(MegabytesPerSecond(pfo->LocalPort, megabytes));
+    }
+    const double d = Median(direct), p = Median(relayed);
+    fmt::print("TCP stream, {} MiB x {} (median MiB/s)\n", megabytes, repetitions);
+    fmt::print("  direct   {:10.1f}\n  via PFO  {:10.1f}\n  ratio    {:10.2f}\n", d, p, p / d);
+    StopPFO(*pfo);
+    return 0;
+}
