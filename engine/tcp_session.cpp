@@ -22,11 +22,14 @@ void FinishSession(TCPSession& session) {
         std::lock_guard lock(pfo.TCPListLock);
         pfo.TCPSessions.erase(session.listPosition);
     }
+    // Counted out before it is reported, so that a client who reads "ended" finds room.
+    {
+        std::lock_guard lock(pfo.engine.CounterLock);
+        --pfo.SessionCount;
+    }
     EmitConnectionEvent(EventId::Ended, pfo,
                         {session.clientAddress, session.outboundLocal, pfo.RemoteHost,
                          pfo.RemotePort, session.clientData, session.serverData});
-    std::lock_guard lock(pfo.engine.CounterLock);
-    --pfo.SessionCount;
 }
 
 // The last relay (or the set-up thread, when the second relay could not start) ends it.

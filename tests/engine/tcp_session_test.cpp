@@ -185,8 +185,10 @@ TEST_F(TCPSessionTest, StopRacingShortConnectionsLeavesNothingBehind) {
     EXPECT_EQ(pfo->SessionCount, 0);
     EXPECT_TRUE(pfo->TCPSessions.empty());
     EXPECT_TRUE(WaitUntil([&] { return engine.ThreadCount == 1 && engine.PendingConnects == 0; }));
-    EXPECT_EQ(sink.EventsWithId(EventId::Accepted).size(),
-              sink.EventsWithId(EventId::Ended).size());
+    // Every relayed session ends once; one set up while stopping ends without being accepted.
+    const size_t ended = sink.EventsWithId(EventId::Ended).size();
+    EXPECT_EQ(ended, size_t(pfo->TotalSessions.load()));
+    EXPECT_LE(sink.EventsWithId(EventId::Accepted).size(), ended);
     // The echo server closes its side once it sees the forwarder's close.
     EXPECT_TRUE(WaitUntil([&] { return OpenDescriptorCount() == before; }));
 }
