@@ -4,28 +4,26 @@
 
 #include <vector>
 
+#include "text_cases.h"
+
 namespace qf {
 namespace {
 
+using testing_support::ExpectEach;
+
 TEST(ApplyZoneReplacements, FollowsTheEscapeTable) {
-    struct Case {
-        TextView zone;
-        TextView expected;
-    };
-    const Case cases[] = {
-        {u"two\\nlines", u"two\nlines"},
-        {u"keep\\\\n literal", u"keep\\n literal"},
-        {u"a\\r\\n\\tb", u"a\r\n\tb"},
-        {u"\\\\r\\\\n[#E]", u"\\r\\n[#E]"},
-        {u"say \\\"hi\\\" it\\'s", u"say \"hi\" it's"},
-        {u"C:\\Program Files\\x", u"C:\\Program Files\\x"},
-        {u"#ProgNameAndVersion", u"Quillmark Ferrox v2.0"},
-        {u"About ProgName ProgVersion", u"About Quillmark Ferrox v2.0"},
-        {u"#ProgName #ProgVersion", u"Quillmark Ferrox v2.0"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ApplyZoneReplacements(c.zone), c.expected) << TextToUtf8(c.zone);
-    }
+    ExpectEach(ApplyZoneReplacements,
+               {
+                   {u"two\\nlines", u"two\nlines"},
+                   {u"keep\\\\n literal", u"keep\\n literal"},
+                   {u"a\\r\\n\\tb", u"a\r\n\tb"},
+                   {u"\\\\r\\\\n[#E]", u"\\r\\n[#E]"},
+                   {u"say \\\"hi\\\" it\\'s", u"say \"hi\" it's"},
+                   {u"C:\\Program Files\\x", u"C:\\Program Files\\x"},
+                   {u"#ProgNameAndVersion", u"Quillmark Ferrox v2.0"},
+                   {u"About ProgName ProgVersion", u"About Quillmark Ferrox v2.0"},
+                   {u"#ProgName #ProgVersion", u"Quillmark Ferrox v2.0"},
+               });
 }
 
 class FillTableFromZoneTest : public testing::Test {

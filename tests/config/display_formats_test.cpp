@@ -5,8 +5,12 @@
 #include <cmath>
 #include <limits>
 
+#include "text_cases.h"
+
 namespace qf {
 namespace {
+
+using testing_support::ExpectEach;
 
 TEST(FormatByteSize, PicksTheUnitByWholePowersOf1024) {
     struct Case {
@@ -57,21 +61,16 @@ TEST(FormatDataRate, HugeRatesAreWrittenWhole) {
 
 TEST(FormatDateTime, ReplacesTokensInOrder) {
     const LocalDateTime afternoon{2005, 3, 9, 3, 13, 4, 5, 7};
-    struct Case {
-        TextView dateTemplate;
-        TextView expected;
+    const auto format = [&](TextView dateTemplate) {
+        return FormatDateTime(dateTemplate, afternoon);
     };
-    const Case cases[] = {
-        {u"yy-MM", u"5-03"},
-        {u"yyyy.MM.dd - HH:mm:ss.fff", u"2005.03.09 - 13:04:05.007"},
-        {u"ddd dd MMM yyyy hh:mm tt", u"WED 09 MAR 2005 01:04 PM"},
-        {u"yyyyy MMMM", u"2005y MARM"},  // each token acts on the last result
-        {u"YYYY DD SS", u"YYYY DD SS"},  // case-sensitive
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(FormatDateTime(c.dateTemplate, afternoon), c.expected)
-            << TextToUtf8(c.dateTemplate);
-    }
+    ExpectEach(format, {
+                           {u"yy-MM", u"5-03"},
+                           {u"yyyy.MM.dd - HH:mm:ss.fff", u"2005.03.09 - 13:04:05.007"},
+                           {u"ddd dd MMM yyyy hh:mm tt", u"WED 09 MAR 2005 01:04 PM"},
+                           {u"yyyyy MMMM", u"2005y MARM"},  // each token acts on the last result
+                           {u"YYYY DD SS", u"YYYY DD SS"},  // case-sensitive
+                       });
 }
 
 TEST(FormatDateTime, TwelveHourClockAroundMidnightAndNoon) {

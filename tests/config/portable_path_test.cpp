@@ -6,9 +6,12 @@
 #include <map>
 
 #include "platform/files.h"
+#include "text_cases.h"
 
 namespace qf {
 namespace {
+
+using testing_support::ExpectEach;
 
 PathContext ContextWith(Text baseFolder, std::map<std::string, Text> environment) {
     return {std::move(baseFolder),
@@ -21,24 +24,18 @@ PathContext ContextWith(Text baseFolder, std::map<std::string, Text> environment
 }
 
 TEST(NormalizePathText, RemovesDotsAndParentElements) {
-    struct Case {
-        TextView path;
-        TextView expected;
-    };
-    const Case cases[] = {
-        {u"/a/b/../c", u"/a/c"},
-        {u"/a/./b", u"/a/b"},
-        {u"/a//b/", u"/a/b"},
-        {u"/../x", u"/x"},
-        {u"/", u"/"},
-        {u"", u""},
-        {u"../x", u"../x"},
-        {u"a/../../x", u"../x"},
-        {u"a/..", u""},
-        {u"../../a/b/..", u"../../a"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(NormalizePathText(c.path), c.expected);
+    ExpectEach(NormalizePathText, {
+                                      {u"/a/b/../c", u"/a/c"},
+                                      {u"/a/./b", u"/a/b"},
+                                      {u"/a//b/", u"/a/b"},
+                                      {u"/../x", u"/x"},
+                                      {u"/", u"/"},
+                                      {u"", u""},
+                                      {u"../x", u"../x"},
+                                      {u"a/../../x", u"../x"},
+                                      {u"a/..", u""},
+                                      {u"../../a/b/..", u"../../a"},
+                                  });
 }
 
 class PortablePathTest : public testing::Test {
@@ -83,30 +80,25 @@ TEST_F(PortablePathTest, DefinedVariablesWinOverDefaults) {
 }
 
 TEST_F(PortablePathTest, ExpandsStoredFormsOfBothSystems) {
-    struct Case {
-        TextView stored;
-        TextView expected;
-    };
-    const Case cases[] = {
-        {u"logs\\a.txt", u"/opt/tools/Tool/logs/a.txt"},
-        {u"\\logs\\a.txt", u"/opt/tools/Tool/logs/a.txt"},  // Windows: relative to the folder
-        {u"..\\Data\\x.txt", u"/opt/tools/Data/x.txt"},
-        {u"", u"/opt/tools/Tool"},
-        {u"/abs/../y", u"/y"},
-        {u"%home%/x", u"/home/ann/x"},
-        {u"%APPDATA%\\qf\\s.txt", u"/home/ann/.config/qf/s.txt"},
-        {u"%LOCALAPPDATA%/x", u"/home/ann/.local/share/x"},
-        {u"%USERPROFILE%/x", u"/home/ann/x"},
-        {u"%NOPE%/x", u"/opt/tools/Tool/%NOPE%/x"},  // kept, not deleted
-        {u"50%/x", u"/opt/tools/Tool/50%/x"},        // a lone % stays
-        {u"a%%b", u"/opt/tools/Tool/a%%b"},
-        {u"%NOPE%HOME%/x", u"/opt/tools/Tool/%NOPE/home/ann/x"},
-        {u"C:\\Data\\x.txt", u"C:\\Data\\x.txt"},  // foreign: left alone
-        {u"\\\\server\\share\\x", u"\\\\server\\share\\x"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ExpandPortablePath(c.stored, context_), c.expected) << TextToUtf8(c.stored);
-    }
+    const auto expand = [this](TextView stored) { return ExpandPortablePath(stored, context_); };
+    ExpectEach(expand, {
+                           {u"logs\\a.txt", u"/opt/tools/Tool/logs/a.txt"},
+                           {u"\\logs\\a.txt",
+                            u"/opt/tools/Tool/logs/a.txt"},  // Windows: relative to the folder
+                           {u"..\\Data\\x.txt", u"/opt/tools/Data/x.txt"},
+                           {u"", u"/opt/tools/Tool"},
+                           {u"/abs/../y", u"/y"},
+                           {u"%home%/x", u"/home/ann/x"},
+                           {u"%APPDATA%\\qf\\s.txt", u"/home/ann/.config/qf/s.txt"},
+                           {u"%LOCALAPPDATA%/x", u"/home/ann/.local/share/x"},
+                           {u"%USERPROFILE%/x", u"/home/ann/x"},
+                           {u"%NOPE%/x", u"/opt/tools/Tool/%NOPE%/x"},  // kept, not deleted
+                           {u"50%/x", u"/opt/tools/Tool/50%/x"},        // a lone % stays
+                           {u"a%%b", u"/opt/tools/Tool/a%%b"},
+                           {u"%NOPE%HOME%/x", u"/opt/tools/Tool/%NOPE/home/ann/x"},
+                           {u"C:\\Data\\x.txt", u"C:\\Data\\x.txt"},  // foreign: left alone
+                           {u"\\\\server\\share\\x", u"\\\\server\\share\\x"},
+                       });
 }
 
 TEST_F(PortablePathTest, ForeignAndRelativeInputIsNotRewritten) {
