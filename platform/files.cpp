@@ -1,0 +1,106 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+namespace qf {
+namespace {
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+PathKind KindOf(mode_t mode) {
+    if (S_ISREG(mode))
+        return PathKind::RegularFile;
+    if (S_ISDIR(mode))
+        return PathKind::Directory;
+    return PathKind::Other;
+}
+
+// Reads to the end; one byte more than `maxBytes` tells that the file is too large.
+std::optional<std::string> ReadToEnd(int fd, size_t maxBytes, size_t expectedSize) {
+    std::string content;
+    content.resize(std::min(expectedSize, maxBytes) + 1);
+    size_t filled = 0;
+    for (;;) {
+        if (filled == content.size()) {
+            if (content.size() > maxBytes)
+                return std::nullopt;
+            content.resize(std::min(content.size() * 2, maxBytes + 1));
+        }
+        const ssize_t got = ::read(fd, content.data() + filled, content.size() - filled);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        filled += static_cast<size_t>(got);
+    }
+    content.resize(filled);
+    return content;
+}
+
+}  // namespace
+
+PathFacts QueryPath(const std::string& path) {
+    struct stat facts {};
+    if (path.empty() || ::stat(path.c_str(), &facts) != 0)
+        return {};
+    return {KindOf(facts.st_mode), static_cast<int64_t>(facts.st_size)};
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0)
+        return std::nullopt;
+    struct stat facts {};
+    if (::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
+        return std::nullopt;
+    if (static_cast<uint64_t>(facts.st_size) > maxBytes)
+        return std::nullopt;
+    return ReadToEnd(file.get(), maxBytes, static_cast<size_t>(facts.st_size));
+}
+
+const std::string& ExecutablePath() {
+    static const std::string path = [] {
+        std::error_code error;
+        return std::filesystem::read_symlink("/proc/self/exe", error).string();
+    }();
+    return path;
+}
+
+std::optional<std::string> EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        return path;
+    return absolute.lexically_normal().string();
+}
+
+}  // namespace qf

@@ -1,0 +1,35 @@
+#pragma once
+// The file-system and process facts the layers above need. Paths are UTF-8, as the system
+// takes them.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qf {
+
+enum class PathKind { Missing, RegularFile, Directory, Other };
+
+struct PathFacts {
+    PathKind kind = PathKind::Missing;
+    int64_t size = 0;  // bytes; meaningful for regular files only
+};
+
+// Follows links. Never fails: whatever cannot be examined is Missing.
+PathFacts QueryPath(const std::string& path);
+
+// Reads a regular file whole, or nothing. A FIFO or device is refused without blocking and a
+// file larger than `maxBytes` is refused, so no path can hang the caller or exhaust memory.
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes);
+
+// Absolute path of the running executable; empty when the system does not tell.
+const std::string& ExecutablePath();
+
+std::optional<std::string> EnvironmentValue(const std::string& name);
+
+// `path` made absolute against the current directory and cleaned of "." and ".." elements,
+// without looking at the file system.
+std::string AbsolutePath(const std::string& path);
+
+}  // namespace qf
