@@ -44,6 +44,32 @@ void ShutDownOnce(TCPSession& session, Socket& destination, Socket& source) {
     source.Shutdown();
 }
 
+// Moves one direction until either side ends; returns when the relay must stop.
+template <class Forward>
+void RelayLoop(Socket& source, Socket& destination, std::atomic<double>& pfoBytes,
+               double& sessionBytes, Forward forward) {
+    for (;;) {
+        const auto received = forward.Receive(source);
+        if (!received || *received == 0) return;
+        pfoBytes.fetch_add(static_cast<double>(*received), std::memory_order_relaxed);
+        sessionBytes += static_cast<double>(*received);
+        if (!forward.Send(destination, *received)) return;
+    }
+}
+
+struct CopyingForward {
+    char buffer[kRelayBufferBytes];
+    Result<size_t> Receive(Socket& source) { return source.Receive(buffer, sizeof buffer); }
+    Status Send(Socket& destination, size_t size) { return destination.SendAll(buffer, size); }
+};
+
+// Without capture the bytes never need to enter user space.
+struct SplicingForward {
+    Pipe& pipe;
+    Result<size_t> Receive(Socket& source) { return pipe.FillFrom(source, kRelayBufferBytes); }
+    Status Send(Socket& destination, size_t size) { return pipe.DrainTo(destination, size); }
+};
+
 void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     PFO* pfo = session->pfo.get();
     const bool fromServer = direction == Direction::ServerToClient;
@@ -51,13 +77,11 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     Socket& destination = fromServer ? session->client : session->server;
     std::atomic<double>& pfoBytes = fromServer ? pfo->ServerBytes : pfo->ClientBytes;
     double& sessionBytes = fromServer ? session->serverData : session->clientData;
-    char buffer[kRelayBufferBytes];
-    for (;;) {
-        const auto received = source.Receive(buffer, sizeof buffer);
-        if (!received || *received == 0) break;
-        pfoBytes.fetch_add(static_cast<double>(*received), std::memory_order_relaxed);
-        sessionBytes += static_cast<double>(*received);
-        if (!destination.SendAll(buffer, *received)) break;
+    if (auto pipe = Pipe::Open()) {
+        RelayLoop(source, destination, pfoBytes, sessionBytes, SplicingForward{*pipe});
+    } else {
+        CopyingForward copying;
+        RelayLoop(source, destination, pfoBytes, sessionBytes, copying);
     }
     ShutDownOnce(*session, destination, source);
     LeaveSession(session);

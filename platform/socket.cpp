@@ -224,3 +224,43 @@ Result<SocketAddress> LocalAddressToward(const SocketAddress& destination) {
 void IgnoreBrokenPipes() { signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace qf
+
+namespace qf {
+
+Result<Pipe> Pipe::Open() {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) return LastError("pipe2");
+    return Pipe(ends[0], ends[1]);
+}
+
+Pipe::Pipe(Pipe&& other) noexcept : read_(other.read_), write_(other.write_) {
+    other.read_ = other.write_ = -1;
+}
+
+Pipe::~Pipe() {
+    if (read_ >= 0) ::close(read_);
+    if (write_ >= 0) ::close(write_);
+}
+
+Result<size_t> Pipe::FillFrom(Socket& source, size_t size) {
+    for (;;) {
+        const ssize_t n = splice(source.handle(), nullptr, write_, nullptr, size, SPLICE_F_MOVE);
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno != EINTR) return LastError("splice", "socket to pipe");
+    }
+}
+
+Status Pipe::DrainTo(Socket& destination, size_t size) {
+    while (size > 0) {
+        const ssize_t n = splice(read_, nullptr, destination.handle(), nullptr, size,
+                                 SPLICE_F_MOVE | SPLICE_F_MORE);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return LastError("splice", "pipe to socket");
+        }
+        size -= static_cast<size_t>(n);
+    }
+    return {};
+}
+
+}  // namespace qf

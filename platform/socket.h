@@ -70,3 +70,27 @@ Result<SocketAddress> LocalAddressToward(const SocketAddress& destination);
 void IgnoreBrokenPipes();
 
 }  // namespace qf
+
+namespace qf {
+
+// A kernel pipe for moving socket data without copying it through user space.
+class Pipe {
+public:
+    static Result<Pipe> Open();
+    Pipe(Pipe&& other) noexcept;
+    ~Pipe();
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    // Moves up to `size` bytes from `source` into the pipe; 0 at an orderly close.
+    Result<size_t> FillFrom(Socket& source, size_t size);
+    // Moves `size` bytes, all that the pipe holds, to `destination`.
+    Status DrainTo(Socket& destination, size_t size);
+
+private:
+    Pipe(int readEnd, int writeEnd) : read_(readEnd), write_(writeEnd) {}
+    int read_ = -1;
+    int write_ = -1;
+};
+
+}  // namespace qf
