@@ -1,11 +1,13 @@
 #include <fmt/format.h>
 
 #include "app/language_loader.h"
+#include "platform/process_limits.h"
 #include "platform/socket.h"
 #include "resources/text_resources.h"
 
 int main(int argc, char** argv) {
     qf::IgnoreBrokenPipes();
+    qf::RaiseDescriptorLimit();
     qf::TextCatalog catalog;
     qf::LanguageLoader languages(
         catalog, qf::TextResource, qf::ProcessPathContext(qf::ExecutableFolder()),

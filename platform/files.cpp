@@ -16,8 +16,7 @@ class FileDescriptor {
   public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -28,10 +27,8 @@ class FileDescriptor {
 };
 
 PathKind KindOf(mode_t mode) {
-    if (S_ISREG(mode))
-        return PathKind::RegularFile;
-    if (S_ISDIR(mode))
-        return PathKind::Directory;
+    if (S_ISREG(mode)) return PathKind::RegularFile;
+    if (S_ISDIR(mode)) return PathKind::Directory;
     return PathKind::Other;
 }
 
@@ -42,17 +39,13 @@ std::optional<std::string> ReadToEnd(int fd, size_t maxBytes, size_t expectedSiz
     size_t filled = 0;
     for (;;) {
         if (filled == content.size()) {
-            if (content.size() > maxBytes)
-                return std::nullopt;
+            if (content.size() > maxBytes) return std::nullopt;
             content.resize(std::min(content.size() * 2, maxBytes + 1));
         }
         const ssize_t got = ::read(fd, content.data() + filled, content.size() - filled);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return std::nullopt;
-        if (got == 0)
-            break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
         filled += static_cast<size_t>(got);
     }
     content.resize(filled);
@@ -63,20 +56,16 @@ std::optional<std::string> ReadToEnd(int fd, size_t maxBytes, size_t expectedSiz
 
 PathFacts QueryPath(const std::string& path) {
     struct stat facts {};
-    if (path.empty() || ::stat(path.c_str(), &facts) != 0)
-        return {};
+    if (path.empty() || ::stat(path.c_str(), &facts) != 0) return {};
     return {KindOf(facts.st_mode), static_cast<int64_t>(facts.st_size)};
 }
 
 std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0)
-        return std::nullopt;
+    if (file.get() < 0) return std::nullopt;
     struct stat facts {};
-    if (::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
-        return std::nullopt;
-    if (static_cast<uint64_t>(facts.st_size) > maxBytes)
-        return std::nullopt;
+    if (::fstat(file.get(), &facts) != 0 || !S_ISREG(facts.st_mode)) return std::nullopt;
+    if (static_cast<uint64_t>(facts.st_size) > maxBytes) return std::nullopt;
     return ReadToEnd(file.get(), maxBytes, static_cast<size_t>(facts.st_size));
 }
 
@@ -90,16 +79,14 @@ const std::string& ExecutablePath() {
 
 std::optional<std::string> EnvironmentValue(const std::string& name) {
     const char* value = std::getenv(name.c_str());
-    if (value == nullptr)
-        return std::nullopt;
+    if (value == nullptr) return std::nullopt;
     return std::string(value);
 }
 
 std::string AbsolutePath(const std::string& path) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
-    if (error)
-        return path;
+    if (error) return path;
     return absolute.lexically_normal().string();
 }
 

@@ -75,7 +75,7 @@ namespace qf {
 
 // A kernel pipe for moving socket data without copying it through user space.
 class Pipe {
-public:
+  public:
     static Result<Pipe> Open();
     Pipe(Pipe&& other) noexcept;
     ~Pipe();
@@ -87,7 +87,7 @@ public:
     // Moves `size` bytes, all that the pipe holds, to `destination`.
     Status DrainTo(Socket& destination, size_t size);
 
-private:
+  private:
     Pipe(int readEnd, int writeEnd) : read_(readEnd), write_(writeEnd) {}
     int read_ = -1;
     int write_ = -1;

@@ -2,7 +2,11 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <vector>
 
 namespace qf {
 namespace {
@@ -12,32 +16,86 @@ constexpr size_t kStackBytes = 2 * 1024 * 1024;  // sanitizers enlarge every fra
 #else
 constexpr size_t kStackBytes = 256 * 1024;
 #endif
+constexpr size_t kMostIdleThreads = 128;
+constexpr auto kIdleLifetime = std::chrono::seconds(10);
 
-struct Start {
-    void (*run)(void*);
-    void* argument;
-    char name[16];
+struct Task {
+    void (*run)(void*) = nullptr;
+    void* argument = nullptr;
+    char name[16] = {};
 };
 
-void* Run(void* raw) {
-    const Start start = *static_cast<Start*>(raw);
-    delete static_cast<Start*>(raw);
-    pthread_setname_np(pthread_self(), start.name);
-    start.run(start.argument);
+// A parked thread waiting for its next task.
+struct IdleThread {
+    std::condition_variable wake;
+    Task task;
+    bool assigned = false;
+};
+
+// Finished threads park for a while and take the next task, so that a burst of short
+// sessions does not pay for creating and unmapping a thread and its stack each time.
+class ThreadCache {
+  public:
+    bool TryHandOver(const Task& task) {
+        std::lock_guard lock(mutex_);
+        if (idle_.empty()) return false;
+        IdleThread* parked = idle_.back();
+        idle_.pop_back();
+        parked->task = task;
+        parked->assigned = true;
+        parked->wake.notify_one();
+        return true;
+    }
+
+    // Parks the calling thread; false when it should end instead.
+    bool Park(IdleThread& self) {
+        std::unique_lock lock(mutex_);
+        if (idle_.size() >= kMostIdleThreads) return false;
+        self.assigned = false;
+        idle_.push_back(&self);
+        if (self.wake.wait_for(lock, kIdleLifetime, [&] { return self.assigned; })) return true;
+        idle_.erase(std::find(idle_.begin(), idle_.end(), &self));
+        return false;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::vector<IdleThread*> idle_;
+};
+
+// Never destroyed: parked threads may still wait on it while the process exits.
+ThreadCache& Cache() {
+    static ThreadCache* cache = new ThreadCache;
+    return *cache;
+}
+
+void RunTask(const Task& task) {
+    pthread_setname_np(pthread_self(), task.name);
+    task.run(task.argument);
+}
+
+void* Worker(void* raw) {
+    IdleThread self;
+    self.task = *static_cast<Task*>(raw);
+    delete static_cast<Task*>(raw);
+    do RunTask(self.task);
+    while (Cache().Park(self));
     return nullptr;
 }
 
 }  // namespace
 
 Status StartThreadRaw(const char* name, void (*run)(void*), void* argument) {
-    auto* start = new Start{run, argument, {}};
-    std::snprintf(start->name, sizeof start->name, "%s", name);
+    Task task{run, argument, {}};
+    std::snprintf(task.name, sizeof task.name, "%s", name);
+    if (Cache().TryHandOver(task)) return {};
+    auto* start = new Task(task);
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, kStackBytes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     pthread_t thread;
-    const int error = pthread_create(&thread, &attributes, Run, start);
+    const int error = pthread_create(&thread, &attributes, Worker, start);
     pthread_attr_destroy(&attributes);
     if (error == 0) return {};
     delete start;

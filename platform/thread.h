@@ -1,6 +1,7 @@
 #pragma once
 // Detached threads with a small stack. The engine starts one thread per session direction,
 // so the default 8 MiB stack reservation would waste address space and slow creation.
+// A thread whose task has ended parks briefly and may run a later task.
 
 #include <memory>
 

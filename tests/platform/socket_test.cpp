@@ -1,6 +1,9 @@
 #include "platform/socket.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <thread>
@@ -94,6 +97,28 @@ TEST(SocketTest, AddressesOfBothFamiliesAreTwentyEightComparableBytes) {
     EXPECT_EQ(b.scopeId(), 3u);
     EXPECT_NE(SocketAddress::Loopback(AddressFamily::IPv6),
               SocketAddress::Loopback(AddressFamily::IPv4));
+}
+
+int IntOption(const Socket& s, int level, int name) {
+    int value = 0;
+    socklen_t length = sizeof value;
+    getsockopt(s.handle(), level, name, &value, &length);
+    return value;
+}
+
+TEST(SocketTest, KeepAliveTimesAreWholeSecondsRoundedUp) {
+    const struct {
+        int intervalMs;
+        int seconds;
+    } cases[] = {{3000, 3}, {1500, 2}, {1, 1}, {0, 1}};
+    for (const auto& c : cases) {
+        Socket s = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+        ASSERT_TRUE(s.SetKeepAlive(c.intervalMs));
+        EXPECT_EQ(IntOption(s, SOL_SOCKET, SO_KEEPALIVE), 1);
+        EXPECT_EQ(IntOption(s, IPPROTO_TCP, TCP_KEEPIDLE), c.seconds) << c.intervalMs;
+        EXPECT_EQ(IntOption(s, IPPROTO_TCP, TCP_KEEPINTVL), c.seconds) << c.intervalMs;
+        EXPECT_EQ(IntOption(s, IPPROTO_TCP, TCP_KEEPCNT), 10);
+    }
 }
 
 TEST(ThreadTest, StartsMoveOnlyBodiesWithASmallStack) {

@@ -54,8 +54,7 @@ TEST(TextToUtf8, EncodesPairsAndReplacesUnpairedSurrogates) {
 TEST(TextToUtf8, RoundTripsEveryScalarValueRange) {
     Text all;
     for (char32_t cp = 0; cp <= 0x10FFFF; cp += 97) {
-        if (cp >= 0xD800 && cp <= 0xDFFF)
-            continue;
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
         if (cp < 0x10000) {
             all.push_back(static_cast<char16_t>(cp));
         } else {
