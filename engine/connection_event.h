@@ -20,6 +20,7 @@ enum class EventId : int {
     RejectedConnectFailed = 142,
     Accepted = 143,
     RejectedBadSocket = 148,
+    CaptureFileFailed = 1015,
 };
 
 struct ConnectionEvent {

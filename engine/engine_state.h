@@ -12,6 +12,7 @@
 
 namespace qf {
 
+class CaptureOpener;
 class ConnectionEventSink;
 
 // Preferences the engine threads read while the user may change them.
@@ -85,6 +86,7 @@ struct EngineState {
 
     std::atomic<bool> ThreadStopFlag{false};
     std::atomic<ConnectionEventSink*> eventSink{nullptr};
+    std::atomic<CaptureOpener*> captureOpener{nullptr};
 };
 
 }  // namespace qf

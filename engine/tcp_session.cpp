@@ -1,5 +1,8 @@
 #include "engine/tcp_session.h"
 
+#include <optional>
+
+#include "engine/capture.h"
 #include "engine/connection_event.h"
 #include "engine/engine_state.h"
 #include "engine/engine_threads.h"
@@ -57,9 +60,15 @@ void RelayLoop(Socket& source, Socket& destination, std::atomic<double>& pfoByte
     }
 }
 
+// Captured bytes pass through user space anyway: each chunk goes to its file first.
 struct CopyingForward {
+    CaptureFile* capture;
     char buffer[kRelayBufferBytes];
-    Result<size_t> Receive(Socket& source) { return source.Receive(buffer, sizeof buffer); }
+    Result<size_t> Receive(Socket& source) {
+        auto received = source.Receive(buffer, sizeof buffer);
+        if (received && *received > 0 && capture) capture->Write(buffer, *received);
+        return received;
+    }
     Status Send(Socket& destination, size_t size) { return destination.SendAll(buffer, size); }
 };
 
@@ -70,6 +79,12 @@ struct SplicingForward {
     Status Send(Socket& destination, size_t size) { return pipe.DrainTo(destination, size); }
 };
 
+std::optional<Pipe> OpenPipe() {
+    auto pipe = Pipe::Open();
+    if (!pipe) return std::nullopt;
+    return std::move(*pipe);
+}
+
 void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     PFO* pfo = session->pfo.get();
     const bool fromServer = direction == Direction::ServerToClient;
@@ -77,10 +92,12 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     Socket& destination = fromServer ? session->client : session->server;
     std::atomic<double>& pfoBytes = fromServer ? pfo->ServerBytes : pfo->ClientBytes;
     double& sessionBytes = fromServer ? session->serverData : session->clientData;
-    if (auto pipe = Pipe::Open()) {
+    CaptureFile* capture = (fromServer ? session->capture.server : session->capture.client).get();
+    auto pipe = capture ? std::nullopt : OpenPipe();
+    if (pipe) {
         RelayLoop(source, destination, pfoBytes, sessionBytes, SplicingForward{*pipe});
     } else {
-        CopyingForward copying;
+        CopyingForward copying{capture, {}};
         RelayLoop(source, destination, pfoBytes, sessionBytes, copying);
     }
     ShutDownOnce(*session, destination, source);
@@ -176,6 +193,8 @@ void SessionSetUp::StartRelays() {
     auto session =
         std::make_shared<TCPSession>(pfo_, std::move(client_), std::move(server_), clientAddress_);
     session->outboundLocal = bindAddress_;
+    session->capture = OpenSessionCapture(
+        {pfo, clientAddress_, bindAddress_, pfo.RemoteHost, pfo.RemotePort, nullptr});
     {
         std::lock_guard lock(pfo.TCPListLock);
         session->listPosition = pfo.TCPSessions.insert(pfo.TCPSessions.end(), session.get());

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <list>
 
+#include "engine/capture.h"
 #include "engine/pfo.h"
 
 namespace qf {
@@ -20,6 +21,7 @@ struct TCPSession {
     Socket server;
     const SocketAddress clientAddress;
     SocketAddress outboundLocal;  // the server connection's local address
+    CaptureFiles capture;         // set before the relays start
 
     // Written by one relay each, read once both relays have finished.
     double clientData = 0.0;

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 
 namespace qf {
@@ -15,6 +16,7 @@ struct LocalDateTime {
     int millisecond = 0;
 };
 
+LocalDateTime ToLocalDateTime(std::chrono::system_clock::time_point moment);
 LocalDateTime LocalNow();
 
 }  // namespace qf

@@ -92,4 +92,14 @@ std::string TextToUtf8(TextView text) {
     return out;
 }
 
+std::string TextToUtf16LE(TextView text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
 }  // namespace qf

@@ -16,6 +16,10 @@ Text Utf8ToText(std::string_view utf8);
 // Unpaired surrogates become U+FFFD.
 std::string TextToUtf8(TextView text);
 
+// The UTF-16 little-endian bytes of the text, as the program's own text files hold it.
+std::string TextToUtf16LE(TextView text);
+inline constexpr std::string_view kUtf16LEByteOrderMark = "\xFF\xFE";
+
 // ASCII-only text literal helper for code that builds messages from plain literals.
 inline Text AsciiText(std::string_view ascii) { return Text(ascii.begin(), ascii.end()); }
 

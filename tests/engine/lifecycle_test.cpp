@@ -46,9 +46,21 @@ TEST_F(LifecycleTest, DisablingStopsAndReenablingRestarts) {
     RequestStop(*pfo, display);
     ASSERT_TRUE(TickUntil(*pfo, PFOStatus::Stopped));
     EXPECT_GE(display.dropped, 1);
-    EXPECT_GE(display.resorts, 1);
     RequestStart(*pfo, display);
     EXPECT_TRUE(TickUntil(*pfo, PFOStatus::Started));
+}
+
+TEST_F(LifecycleTest, ReconcilerRefreshesRowsWhoseStatusChanged) {
+    PFOPtr pfo = AddTCPPFO(FreePort(), 1);
+    Tick();
+    EXPECT_EQ(display.refreshes, 0);
+    EXPECT_EQ(display.resorts, 0);
+    pfo->Status = PFOStatus::ErrorStarting;  // disabled: nothing is launched
+    Tick();
+    Tick();
+    EXPECT_EQ(display.refreshes, 1);
+    EXPECT_EQ(display.resorts, 1);
+    EXPECT_EQ(pfo->LastShownStatus, PFOStatus::ErrorStarting);
 }
 
 TEST_F(LifecycleTest, EditedCopyBringsARunningPFOBackOnItsNewPort) {
