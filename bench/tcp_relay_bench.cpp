@@ -1,15 +1,18 @@
-// Bytes per second through one TCP PFO against a direct loopback transfer, in one run.
+// Bytes per second through one TCP PFO against a direct loopback transfer, in one run, and
+// the same PFO with data capture on.
 // Usage: tcp_relay_bench [megabytes per transfer] [repetitions]
 
 #include <fmt/format.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
 #include "engine/engine_state.h"
 #include "engine/lifecycle.h"
+#include "logging/capture.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
 
@@ -101,14 +104,28 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<double> direct, relayed;
+    char folder[] = "/tmp/ferrox-bench-XXXXXX";
+    if (!mkdtemp(folder)) return 1;
+    CaptureFileOpener capture(texts, ProcessPathContext(u"/"));
+    capture.SetOptions({Utf8ToText(folder), u"#CPort_#SOD", u""});
+    engine.captureOpener = &capture;
+
+    std::vector<double> direct, relayed, captured;
     for (int r = 0; r < repetitions; ++r) {
         direct.push_back(MegabytesPerSecond(server.port, megabytes));
         relayed.push_back(MegabytesPerSecond(pfo->LocalPort, megabytes));
+        engine.preferences.DataLogEnabled = true;
+        captured.push_back(MegabytesPerSecond(pfo->LocalPort, megabytes));
+        engine.preferences.DataLogEnabled = false;
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
     }
-    const double d = Median(direct), p = Median(relayed);
+    std::filesystem::remove_all(folder);
+    const double d = Median(direct), p = Median(relayed), c = Median(captured);
     fmt::print("TCP stream, {} MiB x {} (median MiB/s)\n", megabytes, repetitions);
-    fmt::print("  direct   {:10.1f}\n  via PFO  {:10.1f}\n  ratio    {:10.2f}\n", d, p, p / d);
+    fmt::print("  direct              {:10.1f}\n", d);
+    fmt::print("  via PFO             {:10.1f}   ratio to direct {:.2f}\n", p, p / d);
+    fmt::print("  via PFO, captured   {:10.1f}   ratio to uncaptured {:.2f}\n", c, c / p);
     StopPFO(*pfo);
     return 0;
 }
