@@ -14,15 +14,13 @@ constexpr std::array<TextView, kBuiltInLanguages> kCodes = {
 }  // namespace
 
 TextView LanguageCode(int index) {
-    if (index < 0 || index >= kBuiltInLanguages)
-        return {};
+    if (index < 0 || index >= kBuiltInLanguages) return {};
     return kCodes[static_cast<size_t>(index)];
 }
 
 std::optional<int> FindLanguageIndex(TextView code) {
     for (int index = 0; index < kBuiltInLanguages; ++index) {
-        if (EqualsIgnoringAsciiCase(code, kCodes[static_cast<size_t>(index)]))
-            return index;
+        if (EqualsIgnoringAsciiCase(code, kCodes[static_cast<size_t>(index)])) return index;
     }
     return std::nullopt;
 }

@@ -13,9 +13,7 @@ namespace {
 constexpr int kTranslationCredit = 249;
 constexpr TextView kEnglishZone = u"[Zone_EN]";
 
-Text ZoneHeader(TextView code) {
-    return u"[Zone_" + AsciiUpperText(code) + u"]";
-}
+Text ZoneHeader(TextView code) { return u"[Zone_" + AsciiUpperText(code) + u"]"; }
 
 }  // namespace
 
@@ -33,8 +31,7 @@ void LanguageLoader::LoadLanguageTables(std::span<const Text> languageArguments)
     FillFromZone(english_.general, kEnglishZone, kGeneralStringsResource, {});
     LoadLanguage(0, {});
     languageGiven_ = false;
-    for (const Text& value : languageArguments)
-        ApplyLanguageArgument(value);
+    for (const Text& value : languageArguments) ApplyLanguageArgument(value);
 }
 
 void LanguageLoader::LoadLanguage(int index, TextView stringsFilePath) {
@@ -54,8 +51,7 @@ void LanguageLoader::LoadLanguage(int index, TextView stringsFilePath) {
 }
 
 void LanguageLoader::ApplySavedLanguage(int index, TextView stringsFilePath) {
-    if (index != 0 && !languageGiven_)
-        LoadLanguage(index, stringsFilePath);
+    if (index != 0 && !languageGiven_) LoadLanguage(index, stringsFilePath);
 }
 
 void LanguageLoader::ApplyLanguageArgument(TextView value) {

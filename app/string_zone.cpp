@@ -33,9 +33,7 @@ constexpr std::array<Replacement, 11> kEscapes = {{
     {u"\\'", u"'"},
 }};
 
-Text ProductNameAndVersion() {
-    return Text(kProductName) + u" v" + Text(kProductVersion);
-}
+Text ProductNameAndVersion() { return Text(kProductName) + u" v" + Text(kProductVersion); }
 
 void ReplaceProductPlaceholders(Text& text) {
     const Text nameAndVersion = ProductNameAndVersion();
@@ -48,37 +46,30 @@ void ReplaceProductPlaceholders(Text& text) {
         {u"#ProgVersion", version},
         {u"ProgVersion", version},
     };
-    for (const Replacement& step : placeholders)
-        ReplaceAll(text, step.from, step.to);
+    for (const Replacement& step : placeholders) ReplaceAll(text, step.from, step.to);
 }
 
-bool HasDecimalDigit(TextView text) {
-    return text.find_first_of(u"0123456789") != TextView::npos;
-}
+bool HasDecimalDigit(TextView text) { return text.find_first_of(u"0123456789") != TextView::npos; }
 
 }  // namespace
 
 Text ApplyZoneReplacements(TextView text) {
     Text replaced(text);
-    for (const Replacement& step : kEscapes)
-        ReplaceAll(replaced, step.from, step.to);
+    for (const Replacement& step : kEscapes) ReplaceAll(replaced, step.from, step.to);
     ReplaceProductPlaceholders(replaced);
     return replaced;
 }
 
 void FillTableFromZone(std::span<Text> table, TextView content, TextView header) {
     const size_t headerAt = content.find(header);
-    if (headerAt == TextView::npos)
-        return;
+    if (headerAt == TextView::npos) return;
     size_t entryAt = content.find(kEntryStart, headerAt + header.size());
     while (entryAt != TextView::npos) {
         const size_t idStart = entryAt + kEntryStart.size();
         const size_t idEnd = content.find(u']', idStart);
-        if (idEnd == TextView::npos)
-            return;
+        if (idEnd == TextView::npos) return;
         const TextView idText = content.substr(idStart, idEnd - idStart);
-        if (IsBlankText(idText) || !HasDecimalDigit(idText))
-            return;
+        if (IsBlankText(idText) || !HasDecimalDigit(idText)) return;
         // Searching from the separator lets an entry with nothing after its "]" end at once.
         const size_t nextEntry = content.find(kEntryStart, idEnd + 1);
         const size_t textEnd = nextEntry == TextView::npos ? content.size() : nextEntry;

@@ -90,4 +90,26 @@ std::string AbsolutePath(const std::string& path) {
     return absolute.lexically_normal().string();
 }
 
+Status CreateNewFile(const std::string& path, std::string_view bytes, unsigned mode) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) return LastError("open", path);
+    Status status;
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            status = LastError("write", path);
+            break;
+        }
+        bytes.remove_prefix(size_t(n));
+    }
+    ::close(fd);
+    return status;
+}
+
+Status RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) return LastError("unlink", path);
+    return {};
+}
+
 }  // namespace qf

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "platform/result.h"
 
 namespace qf {
 
@@ -31,5 +34,9 @@ std::optional<std::string> EnvironmentValue(const std::string& name);
 // `path` made absolute against the current directory and cleaned of "." and ".." elements,
 // without looking at the file system.
 std::string AbsolutePath(const std::string& path);
+
+// Creates the file with `bytes`; fails with EEXIST when it is already there.
+Status CreateNewFile(const std::string& path, std::string_view bytes, unsigned mode);
+Status RemoveFile(const std::string& path);
 
 }  // namespace qf

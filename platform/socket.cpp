@@ -252,8 +252,8 @@ Result<size_t> Pipe::FillFrom(Socket& source, size_t size) {
 
 Status Pipe::DrainTo(Socket& destination, size_t size) {
     while (size > 0) {
-        const ssize_t n = splice(read_, nullptr, destination.handle(), nullptr, size,
-                                 SPLICE_F_MOVE);
+        const ssize_t n =
+            splice(read_, nullptr, destination.handle(), nullptr, size, SPLICE_F_MOVE);
         if (n < 0) {
             if (errno == EINTR) continue;
             return LastError("splice", "pipe to socket");

@@ -55,8 +55,7 @@ TEST_F(EnglishTablesTest, EventAndLogTextsAreExact) {
         {1011, u"[#DAT]_#LIP,#LPort_#CIP,#CPort_#SOD.txt"},
         {1015, u"Unable to open the file for data logging! The data will not be logged."},
     };
-    for (const auto& [id, text] : program)
-        EXPECT_EQ(catalog_.Program(id), text) << id;
+    for (const auto& [id, text] : program) EXPECT_EQ(catalog_.Program(id), text) << id;
     EXPECT_EQ(catalog_.General(62), u"yyyy.MM.dd - HH:mm:ss.fff");
 }
 
@@ -66,8 +65,7 @@ TEST_F(EnglishTablesTest, EveryListedEntryIsLoadedWithItsPlaceholdersFilled) {
     EXPECT_EQ(NonEmpty(tables->general), 194);
     for (std::span<const Text> table :
          {std::span<const Text>(tables->program), std::span<const Text>(tables->general)}) {
-        for (const Text& text : table)
-            EXPECT_EQ(text.find(u"ProgName"), Text::npos);
+        for (const Text& text : table) EXPECT_EQ(text.find(u"ProgName"), Text::npos);
     }
     EXPECT_EQ(catalog_.Program(0), u"");
     EXPECT_EQ(catalog_.Program(11), u"Quillmark Ferrox - configuration for automatic logging");

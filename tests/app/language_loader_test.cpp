@@ -44,10 +44,8 @@ class LanguageLoaderTest : public testing::Test {
                   }) {}
 
     static std::string_view FixtureResource(int id) {
-        if (id == kProgramStringsResource)
-            return kProgramResource;
-        if (id == kGeneralStringsResource)
-            return kGeneralResource;
+        if (id == kProgramStringsResource) return kProgramResource;
+        if (id == kGeneralStringsResource) return kGeneralResource;
         return {};
     }
 
@@ -179,18 +177,14 @@ TEST_F(LanguageLoaderTest, ReadersNeverSeeAHalfLoadedLanguage) {
             while (!done) {
                 const auto tables = catalog_.Snapshot();
                 const bool german = tables->program[1] == u"Deutsch eins";
-                if (german != (tables->general[2] == u"Abbrechen"))
-                    ++mixed;
-                if (catalog_.Program(2) != u"English two")
-                    ++mixed;
+                if (german != (tables->general[2] == u"Abbrechen")) ++mixed;
+                if (catalog_.Program(2) != u"English two") ++mixed;
             }
         });
     }
-    for (int round = 0; round < 200; ++round)
-        loader_.LoadLanguage(round % 2 ? 3 : 0, {});
+    for (int round = 0; round < 200; ++round) loader_.LoadLanguage(round % 2 ? 3 : 0, {});
     done = true;
-    for (std::thread& reader : readers)
-        reader.join();
+    for (std::thread& reader : readers) reader.join();
     EXPECT_EQ(mixed, 0);
 }
 
