@@ -63,17 +63,13 @@ std::optional<Text> MacKey(TextView spec) {
     spec = spec.substr(0, spec.find_first_not_of(u"0123456789ABCDEFabcdef- "));
     Text digits;
     for (char16_t c : spec) {
-        if (c != u' ' && c != u'-')
-            digits += ToUpperAscii(c);
+        if (c != u' ' && c != u'-') digits += ToUpperAscii(c);
     }
-    if (digits.size() == 12)
-        digits += u"00";
-    if (digits.size() != 14 && digits.size() != 18)
-        return std::nullopt;
+    if (digits.size() == 12) digits += u"00";
+    if (digits.size() != 14 && digits.size() != 18) return std::nullopt;
     Text key;
     for (size_t i = 0; i < digits.size(); i += 2) {
-        if (i)
-            key += u'-';
+        if (i) key += u'-';
         key += digits.substr(i, 2);
     }
     return key;
@@ -83,20 +79,13 @@ std::optional<Text> MacKey(TextView spec) {
 
 Text InterfaceStatusText(OperStatus status, bool administrativelyUp, bool running) {
     switch (status) {
-        case OperStatus::Up:
-            return u"Up";
-        case OperStatus::Down:
-            return u"Down";
-        case OperStatus::Testing:
-            return u"Testing";
-        case OperStatus::Unknown:
-            return administrativelyUp && running ? u"Up" : u"Unknown";
-        case OperStatus::Dormant:
-            return u"Dormant";
-        case OperStatus::NotPresent:
-            return u"NotPresent";
-        case OperStatus::LowerLayerDown:
-            return u"LowerLayerDown";
+        case OperStatus::Up: return u"Up";
+        case OperStatus::Down: return u"Down";
+        case OperStatus::Testing: return u"Testing";
+        case OperStatus::Unknown: return administrativelyUp && running ? u"Up" : u"Unknown";
+        case OperStatus::Dormant: return u"Dormant";
+        case OperStatus::NotPresent: return u"NotPresent";
+        case OperStatus::LowerLayerDown: return u"LowerLayerDown";
     }
     return Utf8ToText(std::to_string(static_cast<int>(status)));
 }
@@ -125,8 +114,7 @@ std::vector<Text> BuildInterfaceChoices(const InterfaceList& interfaces) {
     auto add = [&](const Text& text) {
         const bool known = std::any_of(choices.begin(), choices.end(),
                                        [&](const Text& c) { return EqualsIgnoringCase(c, text); });
-        if (!known)
-            choices.push_back(text);
+        if (!known) choices.push_back(text);
     };
     auto heading = [](TextView name) {
         const Text rule(30, u'-');
@@ -135,29 +123,25 @@ std::vector<Text> BuildInterfaceChoices(const InterfaceList& interfaces) {
     add(heading(u"IPv4"));
     add(u"0.0.0.0");
     for (const InterfaceEntry& entry : interfaces) {
-        if (entry.address.isIPv4())
-            add(FormatAddress(entry.address));
+        if (entry.address.isIPv4()) add(FormatAddress(entry.address));
     }
     add(heading(u"IPv6"));
     add(u"::");
     for (const InterfaceEntry& entry : interfaces) {
-        if (entry.address.isIPv6())
-            add(FormatAddress(entry.address));
+        if (entry.address.isIPv6()) add(FormatAddress(entry.address));
     }
     add(heading(u"MAC"));
-    for (const InterfaceEntry& entry : interfaces)
-        add(entry.description);
+    for (const InterfaceEntry& entry : interfaces) add(entry.description);
     return choices;
 }
 
 std::optional<InterfaceEntry> FindInterfaceByMAC(TextView spec, const InterfaceSource& interfaces) {
     const auto key = MacKey(spec);
-    if (!key)
-        return std::nullopt;
+    if (!key) return std::nullopt;
     const InterfaceList list = interfaces();
     const InterfaceEntry* found = FindEntry(list, [&](const InterfaceEntry& entry) {
         const TextView description = entry.description;
-        const TextView head = TrimText(description.substr(0, description.find(u'/')), u" \t");
+        const TextView head = Trim(description.substr(0, description.find(u'/')), u" \t");
         return EqualsIgnoringCase(head, *key);
     });
     return found ? std::optional(*found) : std::nullopt;

@@ -14,7 +14,7 @@ Text CleanSpec(TextView spec) {
             break;
         }
     }
-    return Text(TrimText(spec, u"/. \t\\"));
+    return Text(Trim(spec, u"/. \t\\"));
 }
 
 // Literal addresses are taken as they are, so they never cost a name lookup. The wildcard and
@@ -27,8 +27,7 @@ std::optional<SocketAddress> LiteralAddress(TextView name) {
         return special ? std::nullopt : std::optional(v4);
     }
     const auto v6 = ParseNumericIPv6(TextToUtf8(name));
-    if (!v6 || v6->ipv6Bytes() == std::array<uint8_t, 16>{})
-        return std::nullopt;
+    if (!v6 || v6->ipv6Bytes() == std::array<uint8_t, 16>{}) return std::nullopt;
     return v6;
 }
 
@@ -40,17 +39,14 @@ bool IsWildcardText(TextView address) {
 
 std::optional<Text> ResolveHostName(TextView name, const NameErrorReporter* reporter,
                                     const NameLookup& lookup) {
-    if (IsBlankText(name)) {
-        if (reporter)
-            reporter->show(reporter->missingNameText);
+    if (IsBlank(name)) {
+        if (reporter) reporter->show(reporter->missingNameText);
         return std::nullopt;
     }
-    name = TrimText(name, u" \t");
-    if (const auto literal = LiteralAddress(name))
-        return FormatAddress(*literal);
+    name = Trim(name, u" \t");
+    if (const auto literal = LiteralAddress(name)) return FormatAddress(*literal);
     const auto found = lookup(TextToUtf8(name));
-    if (found)
-        return FormatAddress(found.value());
+    if (found) return FormatAddress(found.value());
     if (reporter) {
         reporter->show(reporter->failureText + u"\n\n" + Text(name) + u"\n\n" +
                        Utf8ToText(found.error().detail));
@@ -64,8 +60,7 @@ std::optional<Text> Resolver::LookupResolveCache(TextView spec, bool requireUp) 
 
 Text Resolver::ResolveHostSpec(TextView rawSpec, bool requireUp, bool macBinding, Text* detail) {
     const Text spec = CleanSpec(rawSpec);
-    if (auto cached = LookupCleaned(spec, requireUp))
-        return *cached;
+    if (auto cached = LookupCleaned(spec, requireUp)) return *cached;
     const Text result = Resolve(spec, requireUp, macBinding, detail);
     Store(spec, requireUp, result);
     return result;
@@ -75,12 +70,10 @@ std::optional<Text> Resolver::LookupCleaned(const Text& spec, bool requireUp) {
     std::lock_guard lock(ResolveCacheLock);
     Cache& cache = caches_[requireUp];
     const auto it = cache.find(spec);
-    if (it == cache.end())
-        return std::nullopt;
+    if (it == cache.end()) return std::nullopt;
     const int64_t validMs = it->second.result.empty() ? preferences_.cacheRetryDelayMs.load()
                                                       : preferences_.cacheMaximumTimeMs.load();
-    if (system_.nowMs() - it->second.storedMs <= validMs)
-        return it->second.result;
+    if (system_.nowMs() - it->second.storedMs <= validMs) return it->second.result;
     cache.erase(it);
     return std::nullopt;
 }
@@ -92,26 +85,21 @@ void Resolver::Store(const Text& spec, bool requireUp, const Text& result) {
 
 Text Resolver::Resolve(const Text& spec, bool requireUp, bool macBinding, Text* detail) {
     const bool ipv4Localhost = preferences_.useIPv4LocalhostResolve.load();
-    if (ipv4Localhost && EqualsIgnoringCase(spec, u"localhost"))
-        return u"127.0.0.1";
-    if (IsBlankText(spec))
-        return ipv4Localhost ? u"0.0.0.0" : u"::";
+    if (ipv4Localhost && EqualsIgnoringCase(spec, u"localhost")) return u"127.0.0.1";
+    if (IsBlank(spec)) return ipv4Localhost ? u"0.0.0.0" : u"::";
     if (macBinding) {
         const auto entry = FindInterfaceByMAC(spec, system_.interfaces);
-        if (detail)
-            *detail = entry ? entry->description : Text();
+        if (detail) *detail = entry ? entry->description : Text();
         // An adapter that is not up shows its status word in place of an address: there is
         // nothing to bind to, which is a failed resolution like any other.
-        if (entry)
-            return entry->statusText == u"Up" ? FormatAddress(entry->address) : Text();
+        if (entry) return entry->statusText == u"Up" ? FormatAddress(entry->address) : Text();
     }
     return ResolveName(spec, requireUp);
 }
 
 Text Resolver::ResolveName(const Text& spec, bool requireUp) {
     const Text candidate = ResolveHostName(spec, nullptr, system_.lookUpName).value_or(Text());
-    if (!requireUp || candidate.empty() || IsWildcardText(candidate))
-        return candidate;
+    if (!requireUp || candidate.empty() || IsWildcardText(candidate)) return candidate;
     const bool usable = IsAddressOnUpInterface(ParseAddress(candidate, true), system_.interfaces);
     return usable ? candidate : Text();
 }

@@ -25,14 +25,12 @@ namespace {
 class RouteNetlink {
   public:
     ~RouteNetlink() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
 
     Status Open() {
         fd_ = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-        if (fd_ < 0)
-            return LastError("socket", "NETLINK_ROUTE");
+        if (fd_ < 0) return LastError("socket", "NETLINK_ROUTE");
         // A dump always ends, but a stuck kernel answer must not hang the caller.
         timeval limit{2, 0};
         setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
@@ -41,25 +39,20 @@ class RouteNetlink {
 
     // Asks for a dump of `type` and passes every message of the answer to `onMessage`.
     Status Dump(uint16_t type, const std::function<void(const nlmsghdr&)>& onMessage) {
-        if (auto sent = Request(type); !sent)
-            return sent;
+        if (auto sent = Request(type); !sent) return sent;
         std::vector<char> buffer(64 * 1024);
         for (;;) {
             const ssize_t n = ::recv(fd_, buffer.data(), buffer.size(), 0);
             if (n < 0) {
-                if (errno == EINTR)
-                    continue;
+                if (errno == EINTR) continue;
                 return LastError("recv", "NETLINK_ROUTE");
             }
-            if (n == 0)
-                return ErrorFromCode(EPROTO, "recv", "NETLINK_ROUTE");
+            if (n == 0) return ErrorFromCode(EPROTO, "recv", "NETLINK_ROUTE");
             auto length = static_cast<unsigned int>(n);
             for (auto* h = reinterpret_cast<const nlmsghdr*>(buffer.data()); NLMSG_OK(h, length);
                  h = NLMSG_NEXT(h, length)) {
-                if (h->nlmsg_seq != sequence_)
-                    continue;
-                if (h->nlmsg_type == NLMSG_DONE)
-                    return {};
+                if (h->nlmsg_seq != sequence_) continue;
+                if (h->nlmsg_type == NLMSG_DONE) return {};
                 if (h->nlmsg_type == NLMSG_ERROR) {
                     const auto* failure = static_cast<const nlmsgerr*>(NLMSG_DATA(h));
                     return ErrorFromCode(-failure->error, "dump", "NETLINK_ROUTE");
@@ -95,20 +88,13 @@ class RouteNetlink {
 
 OperStatus FromLinuxOperState(unsigned state) {
     switch (state) {
-        case IF_OPER_NOTPRESENT:
-            return OperStatus::NotPresent;
-        case IF_OPER_DOWN:
-            return OperStatus::Down;
-        case IF_OPER_LOWERLAYERDOWN:
-            return OperStatus::LowerLayerDown;
-        case IF_OPER_TESTING:
-            return OperStatus::Testing;
-        case IF_OPER_DORMANT:
-            return OperStatus::Dormant;
-        case IF_OPER_UP:
-            return OperStatus::Up;
-        default:
-            return OperStatus::Unknown;
+        case IF_OPER_NOTPRESENT: return OperStatus::NotPresent;
+        case IF_OPER_DOWN: return OperStatus::Down;
+        case IF_OPER_LOWERLAYERDOWN: return OperStatus::LowerLayerDown;
+        case IF_OPER_TESTING: return OperStatus::Testing;
+        case IF_OPER_DORMANT: return OperStatus::Dormant;
+        case IF_OPER_UP: return OperStatus::Up;
+        default: return OperStatus::Unknown;
     }
 }
 
@@ -127,18 +113,10 @@ NetworkAdapter ParseLink(const nlmsghdr& message) {
     for (const rtattr* a = IFLA_RTA(info); RTA_OK(a, length); a = RTA_NEXT(a, length)) {
         const auto* data = static_cast<const uint8_t*>(RTA_DATA(a));
         switch (a->rta_type) {
-            case IFLA_IFNAME:
-                adapter.name = AttributeText(a);
-                break;
-            case IFLA_IFALIAS:
-                adapter.alias = AttributeText(a);
-                break;
-            case IFLA_ADDRESS:
-                adapter.physicalAddress.assign(data, data + RTA_PAYLOAD(a));
-                break;
-            case IFLA_OPERSTATE:
-                adapter.operStatus = FromLinuxOperState(*data);
-                break;
+            case IFLA_IFNAME: adapter.name = AttributeText(a); break;
+            case IFLA_IFALIAS: adapter.alias = AttributeText(a); break;
+            case IFLA_ADDRESS: adapter.physicalAddress.assign(data, data + RTA_PAYLOAD(a)); break;
+            case IFLA_OPERSTATE: adapter.operStatus = FromLinuxOperState(*data); break;
         }
     }
     return adapter;
@@ -151,15 +129,12 @@ std::optional<SocketAddress> ParseUnicastAddress(const nlmsghdr& message) {
     const rtattr* address = nullptr;
     auto length = static_cast<unsigned int>(IFA_PAYLOAD(&message));
     for (const rtattr* a = IFA_RTA(info); RTA_OK(a, length); a = RTA_NEXT(a, length)) {
-        if (a->rta_type == IFA_LOCAL)
-            local = a;
-        if (a->rta_type == IFA_ADDRESS)
-            address = a;
+        if (a->rta_type == IFA_LOCAL) local = a;
+        if (a->rta_type == IFA_ADDRESS) address = a;
     }
     // On point-to-point links IFA_ADDRESS is the peer; IFA_LOCAL is ours.
     const rtattr* own = local ? local : address;
-    if (!own)
-        return std::nullopt;
+    if (!own) return std::nullopt;
     if (info->ifa_family == AF_INET && RTA_PAYLOAD(own) == 4) {
         std::array<uint8_t, 4> bytes;
         std::memcpy(bytes.data(), RTA_DATA(own), 4);
@@ -178,42 +153,33 @@ std::optional<SocketAddress> ParseUnicastAddress(const nlmsghdr& message) {
 
 Result<std::vector<NetworkAdapter>> ReadNetworkAdapters() {
     RouteNetlink netlink;
-    if (auto opened = netlink.Open(); !opened)
-        return opened.error();
+    if (auto opened = netlink.Open(); !opened) return opened.error();
     std::vector<NetworkAdapter> adapters;
     auto links = netlink.Dump(RTM_GETLINK, [&](const nlmsghdr& message) {
-        if (message.nlmsg_type == RTM_NEWLINK)
-            adapters.push_back(ParseLink(message));
+        if (message.nlmsg_type == RTM_NEWLINK) adapters.push_back(ParseLink(message));
     });
-    if (!links)
-        return links.error();
+    if (!links) return links.error();
     std::map<int, size_t> byIndex;
-    for (size_t i = 0; i < adapters.size(); ++i)
-        byIndex[adapters[i].index] = i;
+    for (size_t i = 0; i < adapters.size(); ++i) byIndex[adapters[i].index] = i;
     auto addresses = netlink.Dump(RTM_GETADDR, [&](const nlmsghdr& message) {
-        if (message.nlmsg_type != RTM_NEWADDR)
-            return;
+        if (message.nlmsg_type != RTM_NEWADDR) return;
         const auto* info = static_cast<const ifaddrmsg*>(NLMSG_DATA(&message));
         const auto owner = byIndex.find(static_cast<int>(info->ifa_index));
         const auto address = ParseUnicastAddress(message);
         if (owner != byIndex.end() && address)
             adapters[owner->second].addresses.push_back(*address);
     });
-    if (!addresses)
-        return addresses.error();
+    if (!addresses) return addresses.error();
     return adapters;
 }
 
 SocketAddress RouteLocalAddress(const SocketAddress& destination) {
     auto socket = Socket::Open(destination.family(), SocketType::Datagram);
-    if (!socket)
-        return SocketAddress();
+    if (!socket) return SocketAddress();
     // Connecting a datagram socket only chooses the route and the source address.
-    if (!socket->Connect(destination, 0, nullptr))
-        return SocketAddress();
+    if (!socket->Connect(destination, 0, nullptr)) return SocketAddress();
     auto local = socket->LocalAddress();
-    if (!local)
-        return SocketAddress();
+    if (!local) return SocketAddress();
     local->setPort(0);
     return *local;
 }

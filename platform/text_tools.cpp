@@ -4,20 +4,15 @@
 
 namespace qf {
 
-bool IsBlankText(TextView text) {
-    return TrimText(text, u" \t\r\n").empty();
-}
+bool IsBlank(TextView text) { return Trim(text, u" \t\r\n").empty(); }
 
-TextView TrimText(TextView text, TextView characters) {
+TextView Trim(TextView text, TextView characters) {
     const size_t first = text.find_first_not_of(characters);
-    if (first == TextView::npos)
-        return {};
+    if (first == TextView::npos) return {};
     return text.substr(first, text.find_last_not_of(characters) - first + 1);
 }
 
-char16_t ToUpperAscii(char16_t c) {
-    return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c;
-}
+char16_t ToUpperAscii(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
 
 bool EqualsIgnoringCase(TextView a, TextView b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),

@@ -6,9 +6,9 @@
 namespace qf {
 
 // Empty or only tab, line feed, carriage return and space.
-bool IsBlankText(TextView text);
+bool IsBlank(TextView text);
 // `text` without the leading and trailing characters found in `characters`.
-TextView TrimText(TextView text, TextView characters);
+TextView Trim(TextView text, TextView characters);
 // Only A-Z and a-z are folded, whatever the process locale says.
 bool EqualsIgnoringCase(TextView a, TextView b);
 char16_t ToUpperAscii(char16_t c);

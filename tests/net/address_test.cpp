@@ -107,9 +107,7 @@ TEST(FormatAddress, ReadsBackWhatItWrites) {
     }
 }
 
-int Sign(int value) {
-    return (value > 0) - (value < 0);
-}
+int Sign(int value) { return (value > 0) - (value < 0); }
 
 struct CompareCase {
     SocketAddress a, b;

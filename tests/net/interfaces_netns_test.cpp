@@ -20,8 +20,7 @@ using testing::RunInNetworkNamespace;
 
 std::vector<Text> Descriptions() {
     std::vector<Text> texts;
-    for (const InterfaceEntry& entry : EnumerateInterfaces())
-        texts.push_back(entry.description);
+    for (const InterfaceEntry& entry : EnumerateInterfaces()) texts.push_back(entry.description);
     return texts;
 }
 
@@ -100,8 +99,7 @@ TEST(InterfacesInNamespace, DescribeAndResolveAnInterfaceAsItsLinkGoesDown) {
             "ip link set qf1 up",
             "ip link set qf0 up",
         });
-        if (!setup.empty())
-            return "cannot build the test links (veth support needed): " + setup;
+        if (!setup.empty()) return "cannot build the test links (veth support needed): " + setup;
         CheckUp();
         EXPECT_EQ(RunCommands({"ip link set qf1 down"}), "");
         CheckDown(u"LowerLayerDown");
@@ -110,8 +108,7 @@ TEST(InterfacesInNamespace, DescribeAndResolveAnInterfaceAsItsLinkGoesDown) {
         CheckLinkLocalScope();
         return {};
     });
-    if (!skipped.empty())
-        GTEST_SKIP() << skipped;
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
 }  // namespace

@@ -12,8 +12,7 @@ using testing::SampleAdapters;
 
 std::vector<Text> Descriptions(const InterfaceList& list) {
     std::vector<Text> texts;
-    for (const InterfaceEntry& entry : list)
-        texts.push_back(entry.description);
+    for (const InterfaceEntry& entry : list) texts.push_back(entry.description);
     return texts;
 }
 
@@ -111,8 +110,7 @@ TEST(BuildInterfaceChoices, GroupsAddressesAndDescriptionsOnceEach) {
         u"fe80::1%12",
         u"------------------------------ MAC ------------------------------",
     };
-    for (const InterfaceEntry& entry : list)
-        expected.push_back(entry.description);
+    for (const InterfaceEntry& entry : list) expected.push_back(entry.description);
     EXPECT_EQ(BuildInterfaceChoices(list), expected);
 }
 

@@ -204,8 +204,7 @@ TEST_F(ResolverTest, ResolvesFromManyThreadsAtOnce) {
             }
         });
     }
-    for (std::thread& thread : threads)
-        thread.join();
+    for (std::thread& thread : threads) thread.join();
 }
 
 struct ReportedMessages {
