@@ -15,8 +15,6 @@
 #include <map>
 #include <optional>
 
-#include "platform/socket.h"
-
 namespace qf {
 namespace {
 
@@ -171,17 +169,6 @@ Result<std::vector<NetworkAdapter>> ReadNetworkAdapters() {
     });
     if (!addresses) return addresses.error();
     return adapters;
-}
-
-SocketAddress RouteLocalAddress(const SocketAddress& destination) {
-    auto socket = Socket::Open(destination.family(), SocketType::Datagram);
-    if (!socket) return SocketAddress();
-    // Connecting a datagram socket only chooses the route and the source address.
-    if (!socket->Connect(destination, 0, nullptr)) return SocketAddress();
-    auto local = socket->LocalAddress();
-    if (!local) return SocketAddress();
-    local->setPort(0);
-    return *local;
 }
 
 }  // namespace qf

@@ -1,5 +1,5 @@
 #pragma once
-// The machine's network adapters with their unicast addresses, and the routing query.
+// The machine's network adapters with their unicast addresses.
 
 #include <cstdint>
 #include <string>
@@ -37,10 +37,5 @@ struct NetworkAdapter {
 // Every adapter of the calling thread's network namespace, in index order. Blocking but quick;
 // safe on any thread.
 Result<std::vector<NetworkAdapter>> ReadNetworkAdapters();
-
-// The local address the system would use to reach `destination` (port 0), found by
-// connecting a throw-away datagram socket; nothing is sent. The all-zero IPv4 address when
-// there is no route.
-SocketAddress RouteLocalAddress(const SocketAddress& destination);
 
 }  // namespace qf

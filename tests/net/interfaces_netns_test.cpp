@@ -10,6 +10,7 @@
 #include "net/interfaces.h"
 #include "net/resolver.h"
 #include "platform/clock.h"
+#include "platform/socket.h"
 #include "tests/support/network_namespace.h"
 
 namespace qf {
@@ -56,10 +57,11 @@ void CheckUp() {
     EXPECT_EQ(Resolve(u"001A2B3C4D5E01", true), u"2001:db8::5");
     EXPECT_EQ(Resolve(u"10.9.0.5", true), u"10.9.0.5");
     EXPECT_EQ(Resolve(u"127.0.1.1", true), u"127.0.1.1");
-    EXPECT_EQ(RouteLocalAddress(ParseAddress(u"10.9.0.77", true)), ParseAddress(u"10.9.0.5", true));
-    EXPECT_EQ(RouteLocalAddress(ParseAddress(u"2001:db8::77", true)),
+    EXPECT_EQ(*LocalAddressToward(ParseAddress(u"10.9.0.77", true)),
+              ParseAddress(u"10.9.0.5", true));
+    EXPECT_EQ(*LocalAddressToward(ParseAddress(u"2001:db8::77", true)),
               ParseAddress(u"2001:db8::5", true));
-    EXPECT_EQ(RouteLocalAddress(ParseAddress(u"192.0.2.1", true)), SocketAddress()) << "no route";
+    EXPECT_FALSE(LocalAddressToward(ParseAddress(u"192.0.2.1", true))) << "no route";
 }
 
 void CheckDown(const Text& status) {

@@ -17,13 +17,5 @@ TEST(ReadNetworkAdapters, ListsTheLoopbackInterfaceWithItsAddress) {
     EXPECT_NE(std::find(lo->addresses.begin(), lo->addresses.end(), loopback), lo->addresses.end());
 }
 
-TEST(RouteLocalAddress, AnswersTheSourceAddressOrTheEmptyAddress) {
-    const SocketAddress loopback = SocketAddress::Loopback(AddressFamily::IPv4, 9);
-    EXPECT_EQ(RouteLocalAddress(loopback), SocketAddress::Loopback(AddressFamily::IPv4));
-    SocketAddress unknownFamily;
-    std::memset(unknownFamily.data(), 0, SocketAddress::kSize);
-    EXPECT_EQ(RouteLocalAddress(unknownFamily), SocketAddress());
-}
-
 }  // namespace
 }  // namespace qf
