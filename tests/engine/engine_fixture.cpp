@@ -130,8 +130,12 @@ void EngineTest::StopEverything() {
         WaitUntil([&] { return !pfo->WorkerActive; });
         StopPFO(*pfo);
     }
-    // Workers end a moment after their PFO has settled.
-    EXPECT_TRUE(WaitUntil([&] { return engine.ThreadCount == 1; }));
+    // Workers end a moment after their PFO has settled. A thread's last touch of the engine is
+    // its release of CounterLock, so only a reader holding that lock may then destroy it.
+    EXPECT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(engine.CounterLock);
+        return engine.ThreadCount == 1;
+    }));
 }
 
 PFOPtr EngineTest::AddTCPPFO(uint16_t localPort, uint16_t remotePort) {
