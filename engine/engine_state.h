@@ -85,6 +85,7 @@ struct EngineState {
     std::atomic<int32_t> PendingConnects{0};
 
     std::atomic<bool> ThreadStopFlag{false};
+    std::atomic<bool> InterfaceCheckerRunning{false};
     std::atomic<ConnectionEventSink*> eventSink{nullptr};
     std::atomic<CaptureOpener*> captureOpener{nullptr};
 };

@@ -26,13 +26,15 @@ struct Resolution {
 };
 
 // Re-resolves `spec` unless `current` already formats to it, so that literal specifications
-// are never looked up again. The texts shown in the display follow the outcome.
+// are never looked up again. An address that must be on an interface that is up is always
+// checked: Linux keeps the addresses of a link that went down, so the bind alone would
+// succeed. The texts shown in the display follow the outcome.
 Resolution ResolveUnlessCurrent(PFO& pfo, const SocketAddress& current, const Text& spec,
                                 bool requireUp, Text& resolvedText, Text& detail) {
     const bool macBinding = pfo.engine.preferences.EnableMACBasedBinding;
     std::unique_lock lock(pfo.ResolvedLock);
     resolvedText = FormatAddress(current);
-    if (resolvedText == spec) return {resolvedText, false};
+    if (resolvedText == spec && !requireUp) return {resolvedText, false};
     lock.unlock();
     Text newDetail;
     Text result = pfo.engine.resolver.ResolveHostSpec(spec, requireUp, macBinding, &newDetail);

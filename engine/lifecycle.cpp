@@ -145,7 +145,7 @@ void ReconcileOne(const PFOPtr& pfo, PFODisplay& display) {
             LaunchClaimedWorker("StarterThread", pfo, [pfo] { StarterThread(pfo); });
         }
     } else if (!pfo->Enabled && status == PFOStatus::Started) {
-        LaunchClaimedWorker("StopperThread", pfo, [pfo, &display] { StopperThread(pfo, display); });
+        LaunchStopper(pfo, display);
     }
 }
 
@@ -222,6 +222,11 @@ void Reconcile(EngineState& engine, PFODisplay& display) {
         }
     }
     if (changed) display.Resort();
+}
+
+bool LaunchStopper(const PFOPtr& pfo, PFODisplay& display) {
+    return LaunchClaimedWorker("StopperThread", pfo,
+                               [pfo, &display] { StopperThread(pfo, display); });
 }
 
 bool ApplyEditedCopy(PFOPtr live, PFOPtr copy, PFODisplay& display) {

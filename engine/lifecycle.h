@@ -18,6 +18,9 @@ void ResetStatistics(PFO& pfo);
 
 // One reconciler tick (main-window timer).
 void Reconcile(EngineState& engine, PFODisplay& display);
+// Launches a StopperThread for the PFO unless a start or stop worker already owns it; false
+// when nothing was launched.
+bool LaunchStopper(const PFOPtr& pfo, PFODisplay& display);
 
 // Launch the edit and delete workers; false (and nothing launched) when no thread can be made.
 bool ApplyEditedCopy(PFOPtr live, PFOPtr copy, PFODisplay& display);

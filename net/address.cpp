@@ -5,11 +5,10 @@
 #include <charconv>
 
 #include "platform/name_lookup.h"
+#include "platform/text_tools.h"
 
 namespace qf {
 namespace {
-
-bool IsBlank(TextView text) { return text.find_first_not_of(u" \t\r\n") == TextView::npos; }
 
 // The classic dotted forms "a.b.c.d", "a.b.c", "a.b", "a", each part decimal, octal (0...)
 // or hexadecimal (0x...), the last part filling the remaining bytes.
@@ -69,9 +68,10 @@ SocketAddress ParseAddress(TextView text, bool blankIsAny) {
         if (!blankIsAny) invalid[0] = invalid[1] = invalid[2] = invalid[3] = 0xFF;
         return SocketAddress::IPv6(invalid);
     }
-    const std::string cut = narrow.substr(0, 15);
     if (blankIsAny && IsBlank(text)) return SocketAddress();
-    if (auto value = ParseDottedIPv4(cut)) return FromHostOrder(*value);
+    // The whole text must be the address: a cut or a tolerated tail would turn text such as
+    // "10.0.0.1.example.net" into an address it does not name.
+    if (auto value = ParseDottedIPv4(narrow)) return FromHostOrder(*value);
     return SocketAddress::IPv4({255, 255, 255, 255});
 }
 

@@ -1,85 +1,107 @@
 #include "net/resolver.h"
 
 #include "net/address.h"
-#include "platform/clock.h"
-#include "platform/name_lookup.h"
+#include "platform/text_tools.h"
 
 namespace qf {
 namespace {
 
-bool IsBlank(TextView text) { return text.find_first_not_of(u" \t\r\n") == TextView::npos; }
-
+// Users paste URLs and names with stray dots and slashes; the host is what is left.
 Text CleanSpec(TextView spec) {
     for (TextView prefix : {TextView(u"ftp://"), TextView(u"http://"), TextView(u"https://")}) {
-        if (spec.substr(0, prefix.size()) == prefix) {
+        if (spec.starts_with(prefix)) {
             spec.remove_prefix(prefix.size());
             break;
         }
     }
-    constexpr TextView kTrim = u"/. \t\\";
-    const size_t first = spec.find_first_not_of(kTrim);
-    if (first == TextView::npos) return {};
-    return Text(spec.substr(first, spec.find_last_not_of(kTrim) - first + 1));
+    return Text(Trim(spec, u"/. \t\\"));
 }
 
-bool EqualsIgnoringAsciiCase(TextView a, TextView b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
-
-Text ResolveHostName(TextView name) {
-    const size_t first = name.find_first_not_of(u" \t");
-    if (first == TextView::npos) return {};
-    name = name.substr(first, name.find_last_not_of(u" \t") - first + 1);
+// Literal addresses are taken as they are, so they never cost a name lookup. The wildcard and
+// broadcast IPv4 texts and the all-zero IPv6 address are left to the system's resolver.
+std::optional<SocketAddress> LiteralAddress(TextView name) {
     if (name.find(u':') == TextView::npos) {
-        const SocketAddress v4 = ParseAddress(name.substr(0, 15), false);
-        if (v4 != SocketAddress() && v4 != SocketAddress::IPv4({255, 255, 255, 255}))
-            return FormatAddress(v4);
-    } else if (auto v6 = ParseNumericIPv6(TextToUtf8(name)); v6 && *v6 != SocketAddress::IPv6({})) {
-        return FormatAddress(*v6);
+        const SocketAddress v4 = ParseAddress(name, false);
+        const bool special =
+            v4 == SocketAddress() || v4 == SocketAddress::IPv4({255, 255, 255, 255});
+        return special ? std::nullopt : std::optional(v4);
     }
-    auto found = LookupHostName(TextToUtf8(name));
-    return found ? FormatAddress(*found) : Text();
+    const auto v6 = ParseNumericIPv6(TextToUtf8(name));
+    if (!v6 || v6->ipv6Bytes() == std::array<uint8_t, 16>{}) return std::nullopt;
+    return v6;
+}
+
+bool IsWildcardText(TextView address) {
+    return address == u"0.0.0.0" || address == u"0:0:0:0:0:0:0:0" || address == u"::";
 }
 
 }  // namespace
 
+std::optional<Text> ResolveHostName(TextView name, const NameErrorReporter* reporter,
+                                    const NameLookup& lookup) {
+    if (IsBlank(name)) {
+        if (reporter) reporter->show(reporter->missingNameText);
+        return std::nullopt;
+    }
+    name = Trim(name, u" \t");
+    if (const auto literal = LiteralAddress(name)) return FormatAddress(*literal);
+    const auto found = lookup(TextToUtf8(name));
+    if (found) return FormatAddress(found.value());
+    if (reporter) {
+        reporter->show(reporter->failureText + u"\n\n" + Text(name) + u"\n\n" +
+                       Utf8ToText(found.error().detail));
+    }
+    return std::nullopt;
+}
+
 std::optional<Text> Resolver::LookupResolveCache(TextView spec, bool requireUp) {
+    return LookupCleaned(CleanSpec(spec), requireUp);
+}
+
+Text Resolver::ResolveHostSpec(TextView rawSpec, bool requireUp, bool macBinding, Text* detail) {
+    const Text spec = CleanSpec(rawSpec);
+    if (auto cached = LookupCleaned(spec, requireUp)) return *cached;
+    const Text result = Resolve(spec, requireUp, macBinding, detail);
+    Store(spec, requireUp, result);
+    return result;
+}
+
+std::optional<Text> Resolver::LookupCleaned(const Text& spec, bool requireUp) {
     std::lock_guard lock(ResolveCacheLock);
     Cache& cache = caches_[requireUp];
-    auto it = cache.find(Text(spec));
+    const auto it = cache.find(spec);
     if (it == cache.end()) return std::nullopt;
-    const int64_t age = MonotonicMs() - it->second.storedMs;
-    const int64_t limit = it->second.result.empty() ? preferences_.cacheRetryDelayMs.load()
-                                                    : preferences_.cacheMaximumTimeMs.load();
-    if (age <= limit) return it->second.result;
+    const int64_t validMs = it->second.result.empty() ? preferences_.cacheRetryDelayMs.load()
+                                                      : preferences_.cacheMaximumTimeMs.load();
+    if (system_.nowMs() - it->second.storedMs <= validMs) return it->second.result;
     cache.erase(it);
     return std::nullopt;
 }
 
 void Resolver::Store(const Text& spec, bool requireUp, const Text& result) {
     std::lock_guard lock(ResolveCacheLock);
-    caches_[requireUp][spec] = Entry{result, MonotonicMs()};
+    caches_[requireUp][spec] = Entry{result, system_.nowMs()};
 }
 
-Text Resolver::ResolveHostSpec(TextView rawSpec, bool requireUp, bool macBinding, Text* detail) {
-    const Text spec = CleanSpec(rawSpec);
-    if (auto cached = LookupResolveCache(spec, requireUp)) return *cached;
+Text Resolver::Resolve(const Text& spec, bool requireUp, bool macBinding, Text* detail) {
     const bool ipv4Localhost = preferences_.useIPv4LocalhostResolve.load();
-    Text result;
-    if (ipv4Localhost && EqualsIgnoringAsciiCase(spec, u"localhost")) {
-        result = u"127.0.0.1";
-    } else if (IsBlank(spec)) {
-        result = ipv4Localhost ? u"0.0.0.0" : u"::";
-    } else {
-        result = ResolveHostName(spec);
+    if (ipv4Localhost && EqualsIgnoringCase(spec, u"localhost")) return u"127.0.0.1";
+    if (IsBlank(spec)) return ipv4Localhost ? u"0.0.0.0" : u"::";
+    if (macBinding) {
+        const auto entry = FindInterfaceByMAC(spec, system_.interfaces);
+        if (detail) *detail = entry ? entry->description : Text();
+        // An adapter that is not up shows its status word in place of an address: there is
+        // nothing to bind to, which is a failed resolution like any other.
+        if (entry) return entry->statusText == u"Up" ? FormatAddress(entry->address) : Text();
     }
-    Store(spec, requireUp, result);
-    return result;
+    return ResolveName(spec, requireUp);
+}
+
+Text Resolver::ResolveName(const Text& spec, bool requireUp) {
+    const Text candidate = ResolveHostName(spec, nullptr, system_.lookUpName).value_or(Text());
+    if (!requireUp || candidate.empty() || IsWildcardText(candidate)) return candidate;
+    const bool usable = IsAddressOnUpInterface(ParseAddress(candidate, true), system_.interfaces);
+    return usable ? candidate : Text();
 }
 
 }  // namespace qf

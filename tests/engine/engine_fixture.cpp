@@ -31,9 +31,10 @@ bool RecordingSink::WaitForCount(EventId id, size_t count, int timeoutMs) const 
     });
 }
 
-TestServer::TestServer(std::function<void(Socket&)> handler) : handler_(std::move(handler)) {
-    listener_ = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
-    EXPECT_TRUE(listener_.Bind(SocketAddress::Loopback(AddressFamily::IPv4)));
+TestServer::TestServer(std::function<void(Socket&)> handler, const SocketAddress& address)
+    : handler_(std::move(handler)) {
+    listener_ = std::move(*Socket::Open(address.family(), SocketType::Stream));
+    EXPECT_TRUE(listener_.Bind(address));
     EXPECT_TRUE(listener_.Listen(128));
     port_ = listener_.LocalAddress()->port();
     acceptor_ = std::thread([this] {
@@ -63,8 +64,12 @@ void Echo(Socket& socket) {
 }
 
 Socket ConnectTo(uint16_t port) {
-    Socket s = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
-    EXPECT_TRUE(s.Connect(SocketAddress::Loopback(AddressFamily::IPv4, port), 5000, nullptr));
+    return ConnectTo(SocketAddress::Loopback(AddressFamily::IPv4, port));
+}
+
+Socket ConnectTo(const SocketAddress& address) {
+    Socket s = std::move(*Socket::Open(address.family(), SocketType::Stream));
+    EXPECT_TRUE(s.Connect(address, 5000, nullptr)) << address.ToEndpointText();
     return s;
 }
 
@@ -76,6 +81,18 @@ std::string ReadAll(Socket& socket) {
         if (!n || *n == 0) return all;
         all.append(buffer, *n);
     }
+}
+
+std::string RoundTrip(Socket& socket, const std::string& text) {
+    if (!socket.SendAll(text.data(), text.size())) return {};
+    std::string echoed;
+    char buffer[256];
+    while (echoed.size() < text.size()) {
+        auto n = socket.Receive(buffer, sizeof buffer);
+        if (!n || *n == 0) break;
+        echoed.append(buffer, *n);
+    }
+    return echoed;
 }
 
 uint16_t FreePort() {
@@ -113,8 +130,12 @@ void EngineTest::StopEverything() {
         WaitUntil([&] { return !pfo->WorkerActive; });
         StopPFO(*pfo);
     }
-    // Workers end a moment after their PFO has settled.
-    EXPECT_TRUE(WaitUntil([&] { return engine.ThreadCount == 1; }));
+    // Workers end a moment after their PFO has settled. A thread's last touch of the engine is
+    // its release of CounterLock, so only a reader holding that lock may then destroy it.
+    EXPECT_TRUE(WaitUntil([&] {
+        std::lock_guard lock(engine.CounterLock);
+        return engine.ThreadCount == 1;
+    }));
 }
 
 PFOPtr EngineTest::AddTCPPFO(uint16_t localPort, uint16_t remotePort) {

@@ -47,10 +47,13 @@ class RecordingDisplay : public PFODisplay {
     std::atomic<bool> hasRows{true};
 };
 
-// A loopback TCP server that runs `handler` for every connection on its own thread.
+// A TCP server (on IPv4 loopback unless told otherwise) that runs `handler` for every
+// connection on its own thread.
 class TestServer {
   public:
-    explicit TestServer(std::function<void(Socket&)> handler);
+    explicit TestServer(
+        std::function<void(Socket&)> handler,
+        const SocketAddress& address = SocketAddress::Loopback(AddressFamily::IPv4));
     ~TestServer();
     uint16_t port() const { return port_; }
 
@@ -65,8 +68,11 @@ class TestServer {
 
 void Echo(Socket& socket);
 Socket ConnectTo(uint16_t port);
+Socket ConnectTo(const SocketAddress& address);
 // Reads until the peer closes; returns what arrived.
 std::string ReadAll(Socket& socket);
+// Sends `text` through an echoing session and reads as many bytes back (fewer when it ends).
+std::string RoundTrip(Socket& socket, const std::string& text);
 // A port that was free a moment ago.
 uint16_t FreePort();
 std::string Pattern(size_t size, unsigned seed);

@@ -42,6 +42,7 @@ TEST_F(LifecycleTest, DisablingStopsAndReenablingRestarts) {
     RequestStart(*pfo, display);
     EXPECT_EQ(display.saves, 1);
     ASSERT_TRUE(TickUntil(*pfo, PFOStatus::Started));
+    Tick();  // the start may have finished between ticks: let the display see it
     EXPECT_TRUE(StartPFO(*pfo));  // already running: nothing launched
     RequestStop(*pfo, display);
     ASSERT_TRUE(TickUntil(*pfo, PFOStatus::Stopped));
