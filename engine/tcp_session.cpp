@@ -7,6 +7,7 @@
 #include "engine/engine_state.h"
 #include "engine/engine_threads.h"
 #include "net/address.h"
+#include "platform/text_tools.h"
 #include "platform/thread.h"
 
 namespace qf {
@@ -17,7 +18,6 @@ constexpr size_t kRelayBufferBytes = 65536;
 
 enum class Direction { ServerToClient, ClientToServer };
 
-bool IsBlankText(TextView text) { return text.find_first_not_of(u" \t\r\n") == TextView::npos; }
 
 void FinishSession(TCPSession& session) {
     PFO& pfo = *session.pfo;
@@ -140,7 +140,7 @@ class SessionSetUp {
 
 bool SessionSetUp::ResolveDestination() {
     PFO& pfo = *pfo_;
-    if (pfo.Bounce || IsBlankText(pfo.RemoteHost)) {
+    if (pfo.Bounce || IsBlank(pfo.RemoteHost)) {
         destination_ = clientAddress_;
     } else {
         Text detail;
@@ -167,7 +167,7 @@ bool SessionSetUp::BindOutbound() {
     bool bindWanted = true;
     if (pfo.Outbound_Bind) {
         bindAddress_ = pfo.LocalAddress;
-    } else if (IsBlankText(pfo.OLAddress)) {
+    } else if (IsBlank(pfo.OLAddress)) {
         bindWanted = false;
     } else if (!ResolveOutboundLocal(pfo, bindAddress_)) {
         Reject(EventId::RejectedOLUnresolved, pfo.PlaceholderOLAddress);
