@@ -10,12 +10,21 @@ void CountThreads(EngineState& engine, PFO* pfo, int delta) {
     if (pfo) pfo->PFOThreadCount += delta;
 }
 
+bool ThreadLimitReached(const EngineState& engine) {
+    return engine.ThreadCount >= engine.PendingConnects + engine.preferences.MaximumThreads;
+}
+
 bool LaunchListener(const PFOPtr& pfo) {
     switch (pfo->protocol) {
         case Protocol::TCP: return LaunchTCPListener(pfo);
-        case Protocol::UDP: return false;
+        case Protocol::UDP: return LaunchUDPListener(pfo);
     }
     return false;
+}
+
+void RecordStartError(PFO& pfo, const std::string& message) {
+    std::lock_guard lock(pfo.ResolvedLock);
+    pfo.StartError = Utf8ToText(message);
 }
 
 namespace {
@@ -81,6 +90,47 @@ bool ResolveOutboundLocal(PFO& pfo, SocketAddress& resolved) {
     if (ol.text.empty()) return false;
     std::lock_guard lock(pfo.ResolvedLock);
     resolved = pfo.OLResolvedAddress = ParseAddress(ol.text, true);
+    return true;
+}
+
+namespace {
+
+void SetListenerOptions(PFO& pfo, SocketType type) {
+    Socket& listener = pfo.ListenSocket;
+    if (type == SocketType::Stream) {
+        // Without SO_REUSEADDR Linux refuses the port while old connections sit in TIME_WAIT;
+        // sharing a port with another live listener is what the re-use option asks for.
+        listener.SetReuseAddress(true);
+        if (pfo.Address_ReUse) listener.SetReusePort(true);
+    } else if (pfo.Address_ReUse) {
+        listener.SetReuseAddress(true);
+    }
+    if (pfo.ListenAddress.isIPv6()) listener.SetV6Only(true);
+}
+
+}  // namespace
+
+bool OpenListenSocket(PFO& pfo, SocketType type) {
+    if (!ResolveListenerAddresses(pfo)) {
+        RecordStartError(pfo, "unable to resolve the local interface " + TextToUtf8(pfo.LocalIP));
+        return false;
+    }
+    pfo.ListenAddress = pfo.LocalAddress;
+    pfo.ListenAddress.setPort(pfo.LocalPort);
+    auto opened = Socket::Open(pfo.ListenAddress.family(), type);
+    if (!opened) {
+        RecordStartError(pfo, opened.error().Message());
+        return false;
+    }
+    // ListenSocket from creation on, so that a stop can reach it.
+    pfo.ListenSocket = std::move(*opened);
+    SetListenerOptions(pfo, type);
+    if (Status bound = pfo.ListenSocket.Bind(pfo.ListenAddress); !bound) {
+        RecordStartError(pfo, bound.error().Message());
+        pfo.ListenSocket.Close();
+        return false;
+    }
+    RecordStartError(pfo, {});
     return true;
 }
 

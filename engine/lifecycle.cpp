@@ -1,6 +1,7 @@
 #include "engine/lifecycle.h"
 
 #include "engine/engine_threads.h"
+#include "engine/udp_session.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 
@@ -8,11 +9,6 @@ namespace qf {
 namespace {
 
 constexpr int kRetryPeriodMs = 500;
-
-template <class Condition>
-void WaitWhile(Condition condition) {
-    while (condition()) SleepMs(1);
-}
 
 bool CanStartFrom(PFOStatus s) {
     return s == PFOStatus::Stopped || s == PFOStatus::Idle || s == PFOStatus::ErrorStarting;
@@ -169,9 +165,12 @@ bool StopPFO(PFO& pfo) {
     if (!CanStopFrom(pfo.Status)) return true;
     pfo.Status = PFOStatus::Stopping;
     pfo.StopRequested = true;
-    // The listener closes its own socket; shutting it down wakes its blocked accept. Until it
-    // listens, a shutdown has no effect, hence the repetition. The listener reports Stopped
-    // before it stops counting itself.
+    // UDP sessions end first (the sweeper closes them on seeing the stop), so that replies
+    // still reach their clients through the listening socket until then.
+    WaitWhile([&] { return HasUDPSessions(pfo); });
+    // The listener closes its own socket; shutting it down wakes its blocked accept or
+    // receive. Until the listener has opened it there is nothing to shut down, hence the
+    // repetition. The listener reports Stopped before it stops counting itself.
     WaitWhile([&] {
         pfo.ListenSocket.Shutdown();
         pfo.ICMPSocket.Shutdown();
@@ -205,6 +204,7 @@ void ResetStatistics(PFO& pfo) {
     pfo.TotalSessions = pfo.SessionCount.load();
     pfo.ClientBytes = 0.0;
     pfo.ServerBytes = 0.0;
+    ++pfo.StatisticsResets;
 }
 
 void Reconcile(EngineState& engine, PFODisplay& display) {

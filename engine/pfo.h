@@ -10,8 +10,12 @@
 // - Status, Enabled, StopRequested: atomics written by one side, polled by the other.
 // - Resolution outputs (the ResolvedText/ResolveDetail texts, OLResolvedAddress, the OL
 //   display-stale flag) are written by listener and session threads: ResolvedLock.
-// - PFOThreadCount, SessionCount, TotalSessions change under the engine's CounterLock and are
-//   read without it. Byte counters are atomic adds.
+// - PFOThreadCount, SessionCount, TotalSessions, StatisticsResets change under the engine's
+//   CounterLock and are read without it. Byte counters are atomic adds.
+// - UDPSessions: UDPListLock (taken before a session's DestinationLock). The UDP listener adds
+//   sessions; the primary reply thread of a session removes it; the sweeper, the ICMP receiver
+//   and StopPFO walk the list.
+// - Rates belong to the traffic sampler's thread (the main window's timer) alone.
 // - A PFO is shared: the list and every thread working for it hold a reference, so it lives
 //   until its last thread has ended.
 
@@ -21,6 +25,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/rate_history.h"
 #include "platform/socket.h"
 #include "platform/socket_address.h"
 #include "platform/text.h"
@@ -29,6 +34,7 @@ namespace qf {
 
 struct EngineState;
 struct TCPSession;
+struct UDPSession;
 
 enum class PFOStatus : uint8_t {
     Idle = 0,
@@ -50,6 +56,15 @@ struct AddressRange {
 // stop at the first such lower bound. Lists are replaced whole, never changed in place.
 using RangeList = std::vector<AddressRange>;
 using RangeListPtr = std::shared_ptr<const RangeList>;
+
+// The traffic sampler's state of one PFO.
+struct TrafficRates {
+    RateHistory client;
+    RateHistory server;
+    uint32_t resetsSeen = 0;
+    int32_t shownSessions = 0;
+    int32_t shownTotal = 0;
+};
 
 // The five per-PFO socket options that the advanced dialog edits together.
 struct AdvancedOptions {
@@ -122,20 +137,25 @@ struct PFO : std::enable_shared_from_this<PFO> {
     SocketAddress ListenAddress;
     const SocketAddress PlaceholderOLAddress;
 
-    // Owned by the listener thread, which closes them; others only shut them down.
+    // Owned by the listener thread, which closes them; others only shut them down. UDP reply
+    // threads send on ListenSocket: the listener closes it once its session list is empty.
     Socket ListenSocket;
-    Socket ICMPSocket;
+    Socket ICMPSocket;  // the ICMP receiver reads and sends on it until it reports its end
     std::atomic<bool> ICMPReceiverRunning{false};
     std::atomic<bool> SweeperFinished{true};
 
     std::mutex TCPListLock;
     std::list<TCPSession*> TCPSessions;
+    std::mutex UDPListLock;
+    std::list<UDPSession*> UDPSessions;
 
     std::atomic<int32_t> PFOThreadCount{0};
     std::atomic<int32_t> SessionCount{0};
     std::atomic<int32_t> TotalSessions{0};
     std::atomic<double> ClientBytes{0.0};
     std::atomic<double> ServerBytes{0.0};
+    std::atomic<uint32_t> StatisticsResets{0};  // lets the sampler restart the rate histories
+    TrafficRates Rates;
 
     // Static and dynamic filter lists (FilterLock); null when absent.
     std::mutex FilterLock;

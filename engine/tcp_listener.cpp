@@ -13,40 +13,13 @@ namespace {
 constexpr int kListenBacklog = 10;
 constexpr int kPendingConnectCap = 256;
 
-void RecordStartError(PFO& pfo, const std::string& message) {
-    std::lock_guard lock(pfo.ResolvedLock);
-    pfo.StartError = Utf8ToText(message);
-}
-
-// Opens, binds and listens; the socket is PFO.ListenSocket from creation on, so that a stop
-// can reach it.
 bool OpenListener(PFO& pfo) {
-    if (!ResolveListenerAddresses(pfo)) {
-        RecordStartError(pfo, "unable to resolve the local interface " + TextToUtf8(pfo.LocalIP));
+    if (!OpenListenSocket(pfo, SocketType::Stream)) return false;
+    if (Status listening = pfo.ListenSocket.Listen(kListenBacklog); !listening) {
+        RecordStartError(pfo, listening.error().Message());
+        pfo.ListenSocket.Close();
         return false;
     }
-    SocketAddress bindAddress = pfo.LocalAddress;
-    bindAddress.setPort(pfo.LocalPort);
-    auto opened = Socket::Open(bindAddress.family(), SocketType::Stream);
-    if (!opened) {
-        RecordStartError(pfo, opened.error().Message());
-        return false;
-    }
-    pfo.ListenSocket = std::move(*opened);
-    Socket& listener = pfo.ListenSocket;
-    // Without SO_REUSEADDR Linux refuses the port while old connections sit in TIME_WAIT;
-    // sharing a port with another live listener is what the re-use option asks for.
-    listener.SetReuseAddress(true);
-    if (pfo.Address_ReUse) listener.SetReusePort(true);
-    if (bindAddress.isIPv6()) listener.SetV6Only(true);
-    Status status = listener.Bind(bindAddress);
-    if (status) status = listener.Listen(kListenBacklog);
-    if (!status) {
-        RecordStartError(pfo, status.error().Message());
-        listener.Close();
-        return false;
-    }
-    RecordStartError(pfo, {});
     return true;
 }
 
@@ -70,8 +43,7 @@ void Admit(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress)
     if (engine.PendingConnects >= kPendingConnectCap)
         return reject(EventId::RejectedTooManyThreads);
     if (pfo->SessionCount >= pfo->MaxSessions) return reject(EventId::RejectedTooManySessions);
-    if (engine.ThreadCount >= engine.PendingConnects + engine.preferences.MaximumThreads)
-        return reject(EventId::RejectedTooManyThreads);
+    if (ThreadLimitReached(engine)) return reject(EventId::RejectedTooManyThreads);
     std::unique_ptr<SetUpRecord> record(new (std::nothrow)
                                             SetUpRecord{std::move(client), clientAddress});
     if (!record) return reject(EventId::RejectedAllocation);

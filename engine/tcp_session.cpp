@@ -4,10 +4,9 @@
 
 #include "engine/capture.h"
 #include "engine/connection_event.h"
+#include "engine/destinations.h"
 #include "engine/engine_state.h"
 #include "engine/engine_threads.h"
-#include "net/address.h"
-#include "platform/text_tools.h"
 #include "platform/thread.h"
 
 namespace qf {
@@ -17,7 +16,6 @@ constexpr int kConnectTimeoutMs = 21000;
 constexpr size_t kRelayBufferBytes = 65536;
 
 enum class Direction { ServerToClient, ClientToServer };
-
 
 void FinishSession(TCPSession& session) {
     PFO& pfo = *session.pfo;
@@ -127,7 +125,6 @@ class SessionSetUp {
                             {clientAddress_, outboundLocal, pfo_->RemoteHost, pfo_->RemotePort});
     }
     bool ResolveDestination();
-    bool BindOutbound();
     void StartRelays();
 
     PFOPtr pfo_;
@@ -140,51 +137,13 @@ class SessionSetUp {
 
 bool SessionSetUp::ResolveDestination() {
     PFO& pfo = *pfo_;
-    if (pfo.Bounce || IsBlank(pfo.RemoteHost)) {
-        destination_ = clientAddress_;
-    } else {
-        Text detail;
-        const Text resolved = pfo.engine.resolver.ResolveHostSpec(
-            pfo.RemoteHost, false, pfo.engine.preferences.EnableMACBasedBinding, &detail);
-        {
-            std::lock_guard lock(pfo.ResolvedLock);
-            pfo.RemoteResolvedText = resolved.substr(0, 255);
-            pfo.RemoteResolveDetail = detail.substr(0, 255);
-        }
-        if (resolved.empty()) {
-            Reject(EventId::RejectedRemoteUnresolved, pfo.PlaceholderOLAddress);
-            return false;
-        }
-        destination_ = ParseAddress(resolved, true);
-    }
-    destination_.setPort(pfo.RemotePort);
-    return true;
-}
-
-bool SessionSetUp::BindOutbound() {
-    PFO& pfo = *pfo_;
-    bindAddress_ = pfo.PlaceholderOLAddress;
-    bool bindWanted = true;
-    if (pfo.Outbound_Bind) {
-        bindAddress_ = pfo.LocalAddress;
-    } else if (IsBlank(pfo.OLAddress)) {
-        bindWanted = false;
-    } else if (!ResolveOutboundLocal(pfo, bindAddress_)) {
-        Reject(EventId::RejectedOLUnresolved, pfo.PlaceholderOLAddress);
+    auto destination =
+        DestinationAddress(pfo, {pfo.RemoteHost, pfo.RemotePort}, clientAddress_, true);
+    if (!destination) {
+        Reject(EventId::RejectedRemoteUnresolved, pfo.PlaceholderOLAddress);
         return false;
     }
-    if (pfo.OLPort != 0) {
-        server_.SetReuseAddress(true);
-        if (!bindWanted) {
-            auto routed = LocalAddressToward(destination_);
-            bindAddress_ = routed ? *routed : SocketAddress();
-        }
-        bindAddress_.setPort(pfo.OLPort);
-        server_.Bind(bindAddress_);
-    } else if (bindWanted) {
-        bindAddress_.setPort(0);
-        server_.Bind(bindAddress_);
-    }
+    destination_ = *destination;
     return true;
 }
 
@@ -232,7 +191,10 @@ void SessionSetUp::Run() {
         return;
     }
     server_ = std::move(*server);
-    if (!BindOutbound()) return;
+    if (!BindOutbound(pfo, server_, destination_, pfo.OLPort, bindAddress_)) {
+        Reject(EventId::RejectedOLUnresolved, pfo.PlaceholderOLAddress);
+        return;
+    }
     if (!server_.Connect(destination_, kConnectTimeoutMs, &pfo.StopRequested)) {
         Reject(EventId::RejectedConnectFailed, bindAddress_);
         return;
