@@ -179,8 +179,9 @@ SessionSetUp::Step SessionSetUp::AddDestination(const RemoteDestination& target,
         Reject(EventId::RejectedAllocation, target, placeholder);
         return Step::Abandon;
     }
-    destination->socket.SendAll(data_, size_);
+    // Listed before it sends, so that an ICMP error about this very datagram finds the session.
     if (!Publish(*destination)) return Step::Abandon;
+    destination->socket.SendAll(data_, size_);
     EmitConnectionEvent(EventId::Accepted, pfo, {sender_, *local, target.host, target.port});
     if (LaunchReplyThread(pfo_, destination)) return Step::Next;
     // Without its thread the destination ends at once, and a primary takes its session along.

@@ -55,6 +55,71 @@ TestServer::~TestServer() {
     for (auto& w : workers_) w.join();
 }
 
+DatagramPeer::DatagramPeer(Socket socket, Reply reply)
+    : socket_(std::move(socket)), reply_(std::move(reply)) {
+    const auto local = socket_.LocalAddress();
+    port_ = local ? local->port() : 0;
+    family_ = local ? local->family() : AddressFamily::IPv4;
+    thread_ = std::thread([this] { Run(); });
+}
+
+namespace {
+Socket BoundDatagramSocket(AddressFamily family) {
+    Socket s = std::move(*Socket::Open(family, SocketType::Datagram));
+    EXPECT_TRUE(s.Bind(SocketAddress::Loopback(family)));
+    return s;
+}
+}  // namespace
+
+DatagramPeer::DatagramPeer(Reply reply, AddressFamily family)
+    : DatagramPeer(BoundDatagramSocket(family), std::move(reply)) {}
+
+DatagramPeer::~DatagramPeer() {
+    stopping_ = true;
+    socket_.Shutdown();
+    thread_.join();
+}
+
+void DatagramPeer::Run() {
+    std::vector<char> buffer(65536);
+    for (;;) {
+        SocketAddress from;
+        const auto n = socket_.ReceiveFrom(buffer.data(), buffer.size(), from);
+        if (!n || stopping_) return;
+        std::string payload(buffer.data(), *n);
+        if (reply_) {
+            const std::string answer = reply_(payload);
+            if (!answer.empty()) socket_.SendTo(answer.data(), answer.size(), from);
+        }
+        std::lock_guard lock(mutex_);
+        received_.push_back({std::move(payload), from});
+        arrived_.notify_all();
+    }
+}
+
+void DatagramPeer::SendTo(uint16_t port, std::string_view payload) {
+    SendTo(SocketAddress::Loopback(family_, port), payload);
+}
+
+void DatagramPeer::SendTo(const SocketAddress& to, std::string_view payload) {
+    EXPECT_TRUE(socket_.SendTo(payload.data(), payload.size(), to));
+}
+
+std::vector<DatagramPeer::Datagram> DatagramPeer::Received() const {
+    std::lock_guard lock(mutex_);
+    return received_;
+}
+
+bool DatagramPeer::WaitFor(size_t count, const std::function<bool(const Datagram&)>& match,
+                           int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        size_t n = 0;
+        for (const Datagram& d : received_) n += !match || match(d);
+        return n >= count;
+    });
+}
+
 void Echo(Socket& socket) {
     char buffer[65536];
     for (;;) {
@@ -143,6 +208,12 @@ PFOPtr EngineTest::AddTCPPFO(uint16_t localPort, uint16_t remotePort) {
     pfo->LocalPort = localPort;
     pfo->RemoteHost = u"127.0.0.1";
     pfo->RemotePort = remotePort;
+    return pfo;
+}
+
+PFOPtr EngineTest::AddUDPPFO(uint16_t localPort, uint16_t remotePort) {
+    PFOPtr pfo = AddTCPPFO(localPort, remotePort);
+    pfo->protocol = Protocol::UDP;
     return pfo;
 }
 

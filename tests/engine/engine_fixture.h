@@ -66,6 +66,43 @@ class TestServer {
     std::vector<std::thread> workers_;
 };
 
+// Records every datagram its socket receives, on a thread of its own, and answers each with
+// `reply(payload)` unless that is empty. Raw ICMP sockets record whole IP packets.
+class DatagramPeer {
+  public:
+    struct Datagram {
+        std::string payload;
+        SocketAddress from;
+    };
+    using Reply = std::function<std::string(const std::string&)>;
+
+    explicit DatagramPeer(Socket socket, Reply reply = {});
+    // A UDP peer on the loopback address of `family`.
+    explicit DatagramPeer(Reply reply = {}, AddressFamily family = AddressFamily::IPv4);
+    ~DatagramPeer();
+
+    uint16_t port() const { return port_; }
+    void SendTo(uint16_t port, std::string_view payload);
+    void SendTo(const SocketAddress& to, std::string_view payload);
+    std::vector<Datagram> Received() const;
+    // Waits until `count` received datagrams satisfy `match` (all do when it is empty).
+    bool WaitFor(size_t count, const std::function<bool(const Datagram&)>& match = {},
+                 int timeoutMs = 5000) const;
+
+  private:
+    void Run();
+
+    Socket socket_;
+    uint16_t port_ = 0;
+    AddressFamily family_;
+    Reply reply_;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
+    std::vector<Datagram> received_;
+    std::thread thread_;
+};
+
 void Echo(Socket& socket);
 Socket ConnectTo(uint16_t port);
 Socket ConnectTo(const SocketAddress& address);
@@ -84,6 +121,7 @@ class EngineTest : public ::testing::Test {
     ~EngineTest() override;
 
     PFOPtr AddTCPPFO(uint16_t localPort, uint16_t remotePort);
+    PFOPtr AddUDPPFO(uint16_t localPort, uint16_t remotePort);
     void Tick() { Reconcile(engine, display); }
     // Ticks the reconciler until `pfo` reaches `status`; false after `timeoutMs`.
     bool TickUntil(const PFO& pfo, PFOStatus status, int timeoutMs = 5000);
