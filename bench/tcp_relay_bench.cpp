@@ -2,31 +2,16 @@
 // the same PFO with data capture on.
 // Usage: tcp_relay_bench [megabytes per transfer] [repetitions]
 
-#include <fmt/format.h>
-
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
-#include <vector>
 
-#include "engine/engine_state.h"
-#include "engine/lifecycle.h"
+#include "bench_support.h"
 #include "logging/capture.h"
 #include "platform/clock.h"
-#include "platform/socket.h"
 
-namespace qf {
+namespace qf::bench {
 namespace {
-
-class NullDisplay : public PFODisplay {
-    void RefreshRow(const PFO&) override {}
-    void Resort() override {}
-    void SaveSettings() override {}
-    void DropSelection(const PFO&) override {}
-    bool DeleteRow(const PFO&) override { return true; }
-    void AfterDelete() override {}
-};
 
 // Accepts one connection at a time and discards what arrives.
 class DiscardServer {
@@ -73,40 +58,25 @@ double MegabytesPerSecond(uint16_t port, size_t megabytes) {
     return double(megabytes) * 1000.0 / double(std::max<int64_t>(1, MonotonicMs() - start));
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 }  // namespace
-}  // namespace qf
+}  // namespace qf::bench
 
 int main(int argc, char** argv) {
     using namespace qf;
+    using namespace qf::bench;
     IgnoreBrokenPipes();
     const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 2048;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 3;
 
     DiscardServer server;
-    TextCatalog texts;
-    EngineState engine(texts);
-    NullDisplay display;
-    PFOPtr pfo = engine.pfos.CreateAndAppend(engine);
-    {
-        Socket probe = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
-        probe.Bind(SocketAddress::Loopback(AddressFamily::IPv4));
-        pfo->LocalPort = probe.LocalAddress()->port();
-    }
-    pfo->RemoteHost = u"127.0.0.1";
-    pfo->RemotePort = server.port;
-    if (!StartPFO(*pfo)) {
-        fmt::print(stderr, "the PFO did not start\n");
-        return 1;
-    }
+    OnePFOEngine forwarder(Protocol::TCP, server.port);
+    if (!forwarder.Start()) return 1;
+    EngineState& engine = forwarder.engine;
+    const PFOPtr& pfo = forwarder.pfo;
 
     char folder[] = "/tmp/ferrox-bench-XXXXXX";
     if (!mkdtemp(folder)) return 1;
-    CaptureFileOpener capture(texts, ProcessPathContext(u"/"));
+    CaptureFileOpener capture(forwarder.texts, ProcessPathContext(u"/"));
     capture.SetOptions({Utf8ToText(folder), u"#CPort_#SOD", u""});
     engine.captureOpener = &capture;
 
@@ -126,6 +96,6 @@ int main(int argc, char** argv) {
     fmt::print("  direct              {:10.1f}\n", d);
     fmt::print("  via PFO             {:10.1f}   ratio to direct {:.2f}\n", p, p / d);
     fmt::print("  via PFO, captured   {:10.1f}   ratio to uncaptured {:.2f}\n", c, c / p);
-    StopPFO(*pfo);
+    StopPFO(*pfo);  // before `capture` goes
     return 0;
 }
