@@ -3,9 +3,9 @@
 // reply thread per destination. Internal to the engine.
 //
 // Lifetime: a session is shared by the reply threads of its destinations and listed in its
-// PFO's UDPSessions from the moment its primary (first) destination runs until that primary's
-// reply thread, the last of the session's threads to finish, removes it. A destination is owned
-// by its reply thread and listed in its session's `destinations` while others may use its
+// PFO's UDPSessions from the moment its primary (first) destination is set up until that
+// primary's reply thread, the last of the session's threads to finish, removes it. A destination is
+// owned by its reply thread and listed in its session's `destinations` while others may use its
 // socket; the reply thread closes the socket only after taking it out of that list.
 
 #include <atomic>
