@@ -50,20 +50,21 @@ void RelayReplies(PFO& pfo, UDPDestination& destination) {
     }
 }
 
+// A failed primary destination keeps the session alive until it times out; the primary then
+// waits for the other destinations, so that it is the last to leave.
+void WaitForSessionEnd(UDPSession& session) {
+    WaitWhile([&] { return !session.closing; }, kSessionEndPollMs);
+    WaitWhile(
+        [&] {
+            std::lock_guard lock(session.DestinationLock);
+            return session.liveDestinations > 1;
+        },
+        kSessionEndPollMs);
+}
+
 void LeaveSession(PFO& pfo, UDPDestination& destination) {
     UDPSession& session = *destination.session;
-    if (destination.primary) {
-        // A failed primary destination keeps the session alive until it times out.
-        WaitWhile([&] { return !session.closing; }, kSessionEndPollMs);
-        WaitWhile(
-            [&] {
-                std::lock_guard lock(session.DestinationLock);
-                return session.liveDestinations > 1;
-            },
-            kSessionEndPollMs);
-        std::lock_guard lock(pfo.UDPListLock);
-        pfo.UDPSessions.erase(session.listPosition);
-    }
+    if (destination.primary) WaitForSessionEnd(session);
     {
         std::lock_guard lock(session.DestinationLock);
         std::erase(session.destinations, &destination);
@@ -76,8 +77,14 @@ void LeaveSession(PFO& pfo, UDPDestination& destination) {
     EmitConnectionEvent(EventId::Ended, pfo,
                         {session.clientAddress, destination.localAddress, destination.target.host,
                          destination.target.port, session.clientData, destination.serverData});
-    std::lock_guard lock(session.DestinationLock);
-    --session.liveDestinations;
+    if (destination.primary) {
+        // Last of all, so that an empty session list means every session has ended.
+        std::lock_guard lock(pfo.UDPListLock);
+        pfo.UDPSessions.erase(session.listPosition);
+    } else {
+        std::lock_guard lock(session.DestinationLock);
+        --session.liveDestinations;
+    }
 }
 
 bool LaunchReplyThread(const PFOPtr& pfo, const std::shared_ptr<UDPDestination>& destination) {
