@@ -42,6 +42,7 @@ void RelayReplies(PFO& pfo, UDPDestination& destination) {
         if (!received || session.closing) return;
         // An empty datagram: the shutdown that ends this thread always comes with `closing`.
         if (*received == 0) continue;
+        if (destination.serverCapture) destination.serverCapture->Write(buffer, *received);
         const double bytes = static_cast<double>(*received);
         pfo.ServerBytes.fetch_add(bytes, std::memory_order_relaxed);
         destination.serverData += bytes;
@@ -88,10 +89,14 @@ void LeaveSession(PFO& pfo, UDPDestination& destination) {
 }
 
 bool LaunchReplyThread(const PFOPtr& pfo, const std::shared_ptr<UDPDestination>& destination) {
-    return StartCountedThread("UDPReply", pfo->engine, pfo, [pfo, destination] {
-        RelayReplies(*pfo, *destination);
-        LeaveSession(*pfo, *destination);
-    });
+    return StartCountedThread("UDPReply", pfo->engine, pfo,
+                              [pfo, destination = destination]() mutable {
+                                  RelayReplies(*pfo, *destination);
+                                  LeaveSession(*pfo, *destination);
+                                  // Its socket is closed; its capture file closes with the last
+                                  // reference.
+                                  destination.reset();
+                              });
 }
 
 bool ForwardToSession(PFO& pfo, const SocketAddress& sender, const char* data, size_t size) {
@@ -103,6 +108,7 @@ bool ForwardToSession(PFO& pfo, const SocketAddress& sender, const char* data, s
     session.clientData.fetch_add(static_cast<double>(size), std::memory_order_relaxed);
     if (session.closing) return true;
     session.idleMs = 0;
+    if (session.clientCapture) session.clientCapture->Write(data, size);
     std::lock_guard destinations(session.DestinationLock);
     for (UDPDestination* destination : session.destinations)
         destination->socket.SendAll(data, size);
@@ -124,7 +130,8 @@ class SessionSetUp {
 
     Step AddDestination(const RemoteDestination& target, bool mainDestination);
     std::shared_ptr<UDPDestination> NewDestination(const RemoteDestination& target, Socket socket,
-                                                   const SocketAddress& local);
+                                                   const SocketAddress& local,
+                                                   CaptureFiles capture);
     bool Publish(UDPDestination& destination);
     void Reject(EventId id, const RemoteDestination& target, const SocketAddress& outboundLocal) {
         EmitConnectionEvent(id, *pfo_, {sender_, outboundLocal, target.host, target.port});
@@ -181,13 +188,17 @@ SessionSetUp::Step SessionSetUp::AddDestination(const RemoteDestination& target,
         Reject(EventId::RejectedBadSocket, target, placeholder);
         return Step::Abandon;
     }
-    const auto destination = NewDestination(target, std::move(socket), *local);
+    CaptureFiles capture = OpenSessionCapture({pfo, sender_, *local, target.host, target.port,
+                                               session_ ? session_->clientCapture : nullptr});
+    const auto destination = NewDestination(target, std::move(socket), *local, std::move(capture));
     if (!destination) {
         Reject(EventId::RejectedAllocation, target, placeholder);
         return Step::Abandon;
     }
     // Listed before it sends, so that an ICMP error about this very datagram finds the session.
     if (!Publish(*destination)) return Step::Abandon;
+    if (destination->primary && session_->clientCapture)
+        session_->clientCapture->Write(data_, size_);
     destination->socket.SendAll(data_, size_);
     EmitConnectionEvent(EventId::Accepted, pfo, {sender_, *local, target.host, target.port});
     if (LaunchReplyThread(pfo_, destination)) return Step::Next;
@@ -199,12 +210,15 @@ SessionSetUp::Step SessionSetUp::AddDestination(const RemoteDestination& target,
 
 std::shared_ptr<UDPDestination> SessionSetUp::NewDestination(const RemoteDestination& target,
                                                              Socket socket,
-                                                             const SocketAddress& local) {
+                                                             const SocketAddress& local,
+                                                             CaptureFiles capture) {
     const bool primary = !session_;
     try {
-        if (primary) session_ = std::make_shared<UDPSession>(sender_, local.port(), double(size_));
-        return std::make_shared<UDPDestination>(session_, primary, target, std::move(socket),
-                                                local);
+        if (primary)
+            session_ = std::make_shared<UDPSession>(sender_, local.port(), double(size_),
+                                                    std::move(capture.client));
+        return std::make_shared<UDPDestination>(session_, primary, target, std::move(socket), local,
+                                                std::move(capture.server));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

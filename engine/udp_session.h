@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/capture.h"
 #include "engine/pfo.h"
 
 namespace qf {
@@ -25,30 +26,37 @@ struct UDPSession;
 
 struct UDPDestination {
     UDPDestination(std::shared_ptr<UDPSession> session, bool primary, RemoteDestination target,
-                   Socket socket, const SocketAddress& localAddress)
+                   Socket socket, const SocketAddress& localAddress, CaptureFilePtr capture)
         : session(std::move(session)),
           primary(primary),
           target(std::move(target)),
           socket(std::move(socket)),
-          localAddress(localAddress) {}
+          localAddress(localAddress),
+          serverCapture(std::move(capture)) {}
 
     const std::shared_ptr<UDPSession> session;
     const bool primary;              // its reply thread ends the session
     const RemoteDestination target;  // as configured, for the events
     Socket socket;                   // connected to the destination
     const SocketAddress localAddress;
-    double serverData = 0.0;  // its reply thread's alone
+    const CaptureFilePtr serverCapture;  // what this destination sends back; may be null
+    double serverData = 0.0;             // its reply thread's alone
 };
 
 struct UDPSession {
-    UDPSession(const SocketAddress& client, uint16_t primaryLocalPort, double firstDatagram)
-        : clientAddress(client), primaryLocalPort(primaryLocalPort), clientData(firstDatagram) {}
+    UDPSession(const SocketAddress& client, uint16_t primaryLocalPort, double firstDatagram,
+               CaptureFilePtr capture)
+        : clientAddress(client),
+          primaryLocalPort(primaryLocalPort),
+          clientCapture(std::move(capture)),
+          clientData(firstDatagram) {}
 
-    const SocketAddress clientAddress;  // with the client's port: the session's key
-    const uint16_t primaryLocalPort;    // the ICMP receiver finds a session by it
-    std::atomic<int32_t> idleMs{0};     // reset by traffic; advanced by the sweeper
-    std::atomic<bool> closing{false};   // set under DestinationLock, never cleared
-    std::atomic<double> clientData;     // the listener adds to it
+    const SocketAddress clientAddress;   // with the client's port: the session's key
+    const uint16_t primaryLocalPort;     // the ICMP receiver finds a session by it
+    const CaptureFilePtr clientCapture;  // what the client sends; written by the listener
+    std::atomic<int32_t> idleMs{0};      // reset by traffic; advanced by the sweeper
+    std::atomic<bool> closing{false};    // set under DestinationLock, never cleared
+    std::atomic<double> clientData;      // the listener adds to it
 
     std::mutex DestinationLock;
     std::vector<UDPDestination*> destinations;      // the primary first

@@ -79,8 +79,28 @@ class CaptureTest : public EngineTest {
         StopPFO(*pfo);
     }
 
+    // One UDP client's two datagrams to a PFO with a main and an extra destination; each
+    // destination answers with its own prefix. Files are named by remote port and source.
+    std::map<std::string, std::string> UDPExchange() {
+        opener.SetOptions({Utf8ToText(folder.path().string()), u"#RPort_#SOD", u"HH"});
+        DatagramPeer a([](const std::string& p) { return "a" + p; });
+        DatagramPeer b([](const std::string& p) { return "bb" + p; });
+        PFOPtr pfo = AddUDPPFO(FreePort(), a.port());
+        pfo->ExtraRemoteDestinations = {{u"127.0.0.1", b.port()}};
+        EXPECT_TRUE(StartPFO(*pfo));
+        DatagramPeer client;
+        client.SendTo(pfo->LocalPort, "one");
+        EXPECT_TRUE(client.WaitFor(2));
+        client.SendTo(pfo->LocalPort, "two");
+        EXPECT_TRUE(client.WaitFor(4));
+        StopPFO(*pfo);
+        ports = {std::to_string(a.port()), std::to_string(b.port())};
+        return FilesIn(folder.path());
+    }
+
     testing_support::TempFolder folder;
     CaptureFileOpener opener;
+    std::pair<std::string, std::string> ports;
     size_t sessions = 0;
 };
 
@@ -110,6 +130,22 @@ TEST_F(CaptureTest, CombinedModeWritesWholeChunksOfBothDirectionsToOneFile) {
     const std::string& bytes = files.begin()->second;
     EXPECT_EQ(bytes.size(), up.size() + down.size());
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 'u'), long(up.size()));
+}
+
+TEST_F(CaptureTest, AUDPSessionHasOneClientFileAndAServerFilePerDestination) {
+    const auto files = UDPExchange();
+    const auto& [a, b] = ports;
+    EXPECT_EQ(files, (std::map<std::string, std::string>{{a + "_Client", "onetwo"},
+                                                         {a + "_Server", "aoneatwo"},
+                                                         {b + "_Server", "bbonebbtwo"}}));
+}
+
+TEST_F(CaptureTest, AUDPSessionInCombinedModeWritesEverythingToOneFile) {
+    engine.preferences.DataLogCombineData = true;
+    const auto files = UDPExchange();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files.begin()->first, ports.first + "_Combined");
+    EXPECT_EQ(files.begin()->second.size(), std::string("onetwoaoneatwobbonebbtwo").size());
 }
 
 TEST_F(CaptureTest, IPv6ClientsShowHashesInTheName) {
