@@ -88,15 +88,17 @@ void LeaveSession(PFO& pfo, UDPDestination& destination) {
     }
 }
 
+// Holds its destination: all of it, the capture file included, is gone before the thread stops
+// being counted.
+void ReplyThread(PFO& pfo, std::shared_ptr<UDPDestination> destination) {
+    RelayReplies(pfo, *destination);
+    LeaveSession(pfo, *destination);
+}
+
 bool LaunchReplyThread(const PFOPtr& pfo, const std::shared_ptr<UDPDestination>& destination) {
-    return StartCountedThread("UDPReply", pfo->engine, pfo,
-                              [pfo, destination = destination]() mutable {
-                                  RelayReplies(*pfo, *destination);
-                                  LeaveSession(*pfo, *destination);
-                                  // Its socket is closed; its capture file closes with the last
-                                  // reference.
-                                  destination.reset();
-                              });
+    return StartCountedThread("UDPReply", pfo->engine, pfo, [pfo, held = destination]() mutable {
+        ReplyThread(*pfo, std::move(held));
+    });
 }
 
 bool ForwardToSession(PFO& pfo, const SocketAddress& sender, const char* data, size_t size) {
