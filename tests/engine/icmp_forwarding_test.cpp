@@ -1,7 +1,3 @@
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include "engine/engine_fixture.h"
 #include "engine/icmp_message.h"
 #include "support/network_namespace.h"
@@ -10,28 +6,6 @@ namespace qf::testing {
 namespace {
 
 const IPv4Bytes kLoopback = {127, 0, 0, 1};
-
-// Runs `body` on a thread without CAP_NET_RAW; the threads it starts inherit that. Returns why
-// the capability could not be dropped, or "".
-std::string RunWithoutRawSockets(const std::function<void()>& body) {
-    std::string outcome;
-    std::thread thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct data[2] = {};
-        if (syscall(SYS_capget, &header, data) != 0) {
-            outcome = "capget failed";
-            return;
-        }
-        data[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
-        if (syscall(SYS_capset, &header, data) != 0) {
-            outcome = "capset failed";
-            return;
-        }
-        body();
-    });
-    thread.join();
-    return outcome;
-}
 
 Socket RawICMPSocket() {
     auto s = Socket::Open(AddressFamily::IPv4, SocketType::RawIcmp);
@@ -157,12 +131,13 @@ TEST_F(ICMPForwardingTest, OnlyWholeErrorsOfTheForwardedTypesReachTheClient) {
 }
 
 TEST_F(ICMPForwardingTest, WithoutRawSocketsAnIPv4StartFailsVisiblyAndIPv6IsUnaffected) {
-    const std::string skip = RunWithoutRawSockets([&] {
+    const std::string skip = RunWithoutRawSockets([&]() -> std::string {
+        if (RawICMPSocket().valid()) return "raw sockets are still allowed: CAP_NET_RAW stayed";
         DatagramPeer server([](const std::string& p) { return p; });
         PFOPtr v4 = AddUDPPFO(FreePort(), server.port());
         v4->ForwardICMPForUDP = true;
         v4->Enabled = true;
-        ASSERT_TRUE(TickUntil(*v4, PFOStatus::ErrorStarting));
+        EXPECT_TRUE(TickUntil(*v4, PFOStatus::ErrorStarting));
         EXPECT_NE(v4->StartError.find(u"Operation not permitted"), Text::npos)
             << TextToUtf8(v4->StartError);
         EXPECT_TRUE(WaitUntil([&] { return v4->PFOThreadCount == 0; }));
@@ -188,11 +163,12 @@ TEST_F(ICMPForwardingTest, WithoutRawSocketsAnIPv4StartFailsVisiblyAndIPv6IsUnaf
         v6->LocalIP = v6->RemoteHost = u"::1";
         v6->ForwardICMPForUDP = true;
         v6->Enabled = true;
-        ASSERT_TRUE(TickUntil(*v6, PFOStatus::Started)) << TextToUtf8(v6->StartError);
+        EXPECT_TRUE(TickUntil(*v6, PFOStatus::Started)) << TextToUtf8(v6->StartError);
         DatagramPeer client({}, AddressFamily::IPv6);
         client.SendTo(v6->LocalPort, "six");
         EXPECT_TRUE(client.WaitFor(1));
         EXPECT_FALSE(v6->ICMPSocket.valid());
+        return "";
     });
     if (!skip.empty()) GTEST_SKIP() << skip;
 }
