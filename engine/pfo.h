@@ -138,7 +138,7 @@ struct PFO : std::enable_shared_from_this<PFO> {
     std::atomic<double> ServerBytes{0.0};
 
     // Static and dynamic filter lists (FilterLock); null when absent.
-    std::mutex FilterLock;
+    mutable std::mutex FilterLock;
     RangeListPtr AcceptRanges, RejectRanges;
     RangeListPtr DTFIPAcceptRanges, DTFIPRejectRanges;
 
