@@ -133,8 +133,8 @@ TEST_F(PFORecordTest, NotesAreEscapedAndDecodedInOnePass) {
     }
 }
 
-// A record up to the note field: TCP, enabled, port 1 to h:2, limits 1.
-constexpr TextView kHead = u"PFO\tTCP\tEnabled \t|1\t|0\th|2\t1\t1\t\t1\t";
+// A record up to the note field: TCP, enabled, port 1 to localhost:2, limits 1.
+constexpr TextView kHead = u"PFO\tTCP\tEnabled \t|1\t|0\tlocalhost|2\t1\t1\t\t1\t";
 
 TEST_F(PFORecordTest, NoteDecodingKeepsTheRestAfterAnEscapeItCannotRead) {
     const TextCase cases[] = {
@@ -148,15 +148,16 @@ TEST_F(PFORecordTest, NoteDecodingKeepsTheRestAfterAnEscapeItCannotRead) {
 }
 
 TEST_F(PFORecordTest, ReadsLooseSpellings) {
-    const PFOPtr pfo =
-        Parsed(u"PFO\tudp\tYes\t|1\t|0\th|2\t1\t1\t\t1\t\t\t\t tcp_keepalive , outbound_bind,Bogus");
+    const PFOPtr pfo = Parsed(
+        u"PFO\tudp\tYes\t|1\t|0\tlocalhost|2\t1\t1\t\t1\t\t\t\t tcp_keepalive , "
+        u"outbound_bind,Bogus");
     EXPECT_EQ(pfo->protocol, Protocol::UDP);
     EXPECT_TRUE(pfo->Enabled);
     EXPECT_TRUE(pfo->TCP_KeepAlive);
     EXPECT_TRUE(pfo->Outbound_Bind);
     EXPECT_FALSE(pfo->TCP_NoDelay || pfo->EnableIPFilter);
     // Another protocol word leaves the default, and the position still moves by three.
-    const PFOPtr other = Parsed(u"PFO\tSCTP\tEnabled \t|7\t|0\th|2");
+    const PFOPtr other = Parsed(u"PFO\tSCTP\tEnabled \t|7\t|0\tlocalhost|2");
     EXPECT_EQ(other->protocol, Protocol::TCP);
     EXPECT_EQ(other->LocalPort, 0) << "the field after the protocol was read as 'P'";
 }
@@ -240,12 +241,12 @@ TEST_F(PFORecordTest, ARecordCutShortKeepsTheDefaultsOfWhatIsMissing) {
     EXPECT_EQ(noDestination->MaxSessions, 100);
 
     // The record ends at its line end; the next line is not its continuation.
-    const PFOPtr twoLines = Parsed(u"PFO\tTCP\tEnabled \t|9000\t|0\th|1\r\n5\t6");
+    const PFOPtr twoLines = Parsed(u"PFO\tTCP\tEnabled \t|9000\t|0\tlocalhost|1\r\n5\t6");
     EXPECT_EQ(twoLines->MaxSessions, 100);
 }
 
 TEST_F(PFORecordTest, AppliesNoLimits) {
-    const PFOPtr pfo = Parsed(u"PFO\tTCP\tEnabled \t|70000\t|-1\th|0\t0\t999\t\t-5");
+    const PFOPtr pfo = Parsed(u"PFO\tTCP\tEnabled \t|70000\t|-1\tlocalhost|0\t0\t999\t\t-5");
     EXPECT_EQ(pfo->LocalPort, 70000 % 65536);
     EXPECT_EQ(pfo->OLPort, 65535);
     EXPECT_EQ(pfo->RemotePort, 0);
@@ -281,7 +282,8 @@ TEST_F(PFORecordTest, ReadsRangeEntriesTolerantly) {
 }
 
 TEST_F(PFORecordTest, LiteralHostsAreTheirOwnResolutionAndNamesAreLookedUp) {
-    const PFOPtr pfo = Parsed(u"PFO\tTCP\tEnabled \t127.0.0.1|1\tlocalhost|0\tunresolvable.invalid|2");
+    const PFOPtr pfo =
+        Parsed(u"PFO\tTCP\tEnabled \t127.0.0.1|1\tlocalhost|0\tunresolvable.invalid|2");
     EXPECT_EQ(pfo->LocalResolvedText, u"127.0.0.1");
     EXPECT_EQ(pfo->OLResolvedText, u"") << "localhost stays unresolved";
     EXPECT_EQ(pfo->RemoteResolvedText, u"") << "a failed lookup does not stop reading";
@@ -294,14 +296,16 @@ TEST_F(PFORecordTest, LiteralHostsAreTheirOwnResolutionAndNamesAreLookedUp) {
 
 TEST_F(PFORecordTest, ListReadsEveryMarkedLineWhereverItStands) {
     engine.pfos.CreateAndAppend(engine);
-    const Text text = u"garbage\nPFO\tUDP\tEnabled \t|1\t|0\th|2\r\nnot PFO\tTCP\n"
-                      u"PFO\tTCP\tDisabled\t|3\t|0\th|4\r\nPFO TCP";
+    const Text text =
+        u"garbage\nPFO\tUDP\tEnabled \t|1\t|0\tlocalhost|2\r\nnot PFO\tTCP\n"
+        u"PFO\tTCP\tDisabled\t|3\t|0\tlocalhost|4\r\nPFO TCP";
     EXPECT_EQ(ParsePFORecordList(engine, u"\r\n" + text, false, kCurrentRecordVersion), 2);
     ASSERT_EQ(engine.pfos.Count(), 3);
     EXPECT_EQ(engine.pfos.Snapshot()[1]->LocalPort, 1);
     EXPECT_EQ(engine.pfos.Snapshot()[2]->LocalPort, 3);
 
-    EXPECT_EQ(ParsePFORecordList(engine, u"\r\nPFO\tTCP\tEnabled \t|5\t|0\th|6", true, 100), 1);
+    EXPECT_EQ(ParsePFORecordList(engine, u"\r\nPFO\tTCP\tEnabled \t|5\t|0\tlocalhost|6", true, 100),
+              1);
     ASSERT_EQ(engine.pfos.Count(), 1);
     EXPECT_EQ(engine.pfos.Snapshot()[0]->LocalPort, 5);
 

@@ -13,9 +13,7 @@ bool RecordingPrompts::AskLoadNewerFile(TextView caption, TextView text) {
     return loadNewerFile;
 }
 
-std::string SettingsBytes(TextView text) {
-    return EncodeTextFileBytes(text);
-}
+std::string SettingsBytes(TextView text) { return EncodeTextFileBytes(text); }
 
 SettingsTest::SettingsTest() {
     auto tables = std::make_shared<StringTableSet>();
@@ -39,13 +37,11 @@ void SettingsTest::Load(TextView fileText) {
     LoadSettingsContent(SettingsBytes(fileText), settings, engine, options, prompts);
 }
 
-Text SettingsTest::FileWith(TextView lines, TextView settingsVersion) {
-    return u"\r\nProgramName\tQuillmark Ferrox\r\nProgramVersion\t2.0\r\nSettingsVersion\t" +
-           Text(settingsVersion) + Text(lines);
+Text SettingsTest::FileWith(TextView lines, TextView settingsVersion, TextView programVersion) {
+    return u"\r\nProgramName\tQuillmark Ferrox\r\nProgramVersion\t" + Text(programVersion) +
+           u"\r\nSettingsVersion\t" + Text(settingsVersion) + Text(lines);
 }
 
-PFOPtr SettingsTest::AddPFO() {
-    return engine.pfos.CreateAndAppend(engine);
-}
+PFOPtr SettingsTest::AddPFO() { return engine.pfos.CreateAndAppend(engine); }
 
 }  // namespace qf::testing_support

@@ -30,8 +30,9 @@ class SettingsTest : public ::testing::Test {
 
     // Loads `fileText` as an opened settings file after the load-time defaults.
     void Load(TextView fileText);
-    // A file of this program at `settingsVersion` holding `lines` (each with its line break).
-    static Text FileWith(TextView lines, TextView settingsVersion = u"4.01");
+    // A file of this program holding `lines` (each with its line break in front).
+    static Text FileWith(TextView lines, TextView settingsVersion = u"4.01",
+                         TextView programVersion = u"2.0");
     Text Saved() { return FormatSettingsFile(settings, engine); }
     PFOPtr AddPFO();
 

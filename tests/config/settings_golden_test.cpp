@@ -72,8 +72,8 @@ TEST_F(SettingsGoldenTest, DefaultsAndTwoPFOsAreWrittenExactly) {
     const std::string written = ReadBytes(path);
     if (std::getenv("FERROX_UPDATE_GOLDEN") != nullptr)
         std::ofstream(kGoldenPath, std::ios::binary) << written;
-    EXPECT_EQ(written, ReadBytes(kGoldenPath))
-        << "written:\n" << TextToUtf8(DecodeTextFileBytes(written));
+    EXPECT_EQ(written, ReadBytes(kGoldenPath)) << "written:\n"
+                                               << TextToUtf8(DecodeTextFileBytes(written));
 }
 
 TEST_F(SettingsGoldenTest, TheExpectedFileReadsBackToTheSameFile) {

@@ -21,8 +21,8 @@ TEST(FindSettingValue, MatchesWholeKeysAtLineStartsWithAnySeparator) {
         {u"Key\tvalue", u"Key", u"value"},  // the first line counts as a line start
         {u"\r\nKey=value", u"Key", u"value"},
         {u"\r\nKey:  value \t", u"Key", u"value"},
-        {u"\r\nKey        \t value", u"  Key  ", u"value"},  // padded written form
-        {u"\r\nkEY\tValue", u"Key", u"Value"},               // keys ignore case, values keep it
+        {u"\r\nKey        \t value", u"  Key  ", u"value"},     // padded written form
+        {u"\r\nkEY\tValue", u"Key", u"Value"},                  // keys ignore case, values keep it
         {u"\r\nKeyLonger\tx\r\nKey2=y", u"Key", std::nullopt},  // prefixes never match
         {u"\r\nX Key\tx", u"Key", std::nullopt},                // only at a line start
         {u"\r\nKey\t\r\nOther\tx", u"Key", u""},
@@ -32,8 +32,7 @@ TEST(FindSettingValue, MatchesWholeKeysAtLineStartsWithAnySeparator) {
         {u"\r\nKey:colon\r\nKey space", u"Key", u"space"},
         {u"\r\nKey\tvalue\rnext", u"Key", u"value"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Found(c.file, c.key), c.value) << TextToUtf8(c.file);
+    for (const Case& c : cases) EXPECT_EQ(Found(c.file, c.key), c.value) << TextToUtf8(c.file);
 }
 
 TEST(TypedSettingReaders, ChangeTheTargetOnlyForValuesTheyCanRead) {
