@@ -27,6 +27,8 @@ template <class... Visitors>
 struct Overloaded : Visitors... {
     using Visitors::operator()...;
 };
+template <class... Visitors>
+Overloaded(Visitors...) -> Overloaded<Visitors...>;
 
 SettingsScope ScopeOf(Settings& settings, EngineState& engine) {
     return {settings, engine.preferences, engine.defaults};

@@ -19,16 +19,26 @@ bool ReadNonBlank(const SettingsText& file, TextView key, T& target, Parse parse
 
 }  // namespace
 
-SettingsText::SettingsText(TextView text)
-    : text_(text), searchable_(Text(kLineBreak) + AsciiLowerText(text)) {}
+// A key holds no separator, so a line holds a key exactly when the line begins with the key
+// and its first separator follows: indexing each line by that start finds every key at once.
+SettingsText::SettingsText(TextView text) : text_(text) {
+    const Text lowered = AsciiLowerText(text);
+    const Text separatorsAndBreaks = Text(kSeparators) + Text(kLineBreak);
+    for (size_t start = 0; start != Text::npos;) {
+        const size_t separator = lowered.find_first_of(separatorsAndBreaks, start);
+        if (separator != Text::npos && kSeparators.find(lowered[separator]) != TextView::npos)
+            valueStarts_.emplace(lowered.substr(start, separator + 1 - start), separator + 1);
+        const size_t lineEnd = lowered.find(kLineBreak, start);
+        start = lineEnd == Text::npos ? lineEnd : lineEnd + kLineBreak.size();
+    }
+}
 
 std::optional<TextView> FindSettingValue(const SettingsText& file, TextView key) {
-    const Text line = Text(kLineBreak) + AsciiLowerText(TrimCharacters(key, kBlankCharacters));
+    const Text lowered = AsciiLowerText(TrimCharacters(key, kBlankCharacters));
     for (char16_t separator : kSeparators) {
-        const size_t found = file.searchable_.find(line + separator);
-        if (found == Text::npos) continue;
-        // The searchable copy has the line break in front that the text lacks.
-        TextView value = TextView(file.text_).substr(found + line.size() + 1 - kLineBreak.size());
+        const auto found = file.valueStarts_.find(lowered + separator);
+        if (found == file.valueStarts_.end()) continue;
+        TextView value = TextView(file.text_).substr(found->second);
         value = value.substr(0, value.find_first_of(kLineBreak));
         return TrimCharacters(value, u" \t");
     }

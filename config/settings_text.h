@@ -6,6 +6,7 @@
 // matches. Pure functions: any thread.
 
 #include <optional>
+#include <unordered_map>
 
 #include "config/value_codecs.h"
 #include "platform/text.h"
@@ -23,13 +24,15 @@ class SettingsText {
     friend std::optional<TextView> FindSettingValue(const SettingsText& file, TextView key);
 
     Text text_;
-    Text searchable_;  // CR LF in front, ASCII lower case
+    // The start of each line, ASCII lower case up to and with its first separator, to where
+    // the value of the first such line begins.
+    std::unordered_map<Text, size_t> valueStarts_;
 };
 
-// The value of `key` (surrounding white space ignored) in the file: the rest of its line
-// after the separator, without surrounding spaces and tabs. Of the separators, the first
-// that follows the key anywhere decides, tried in the order tab, "=", space, ":"; the first
-// line with it is taken. The view points into `file`.
+// The value of `key` (a name without separators; surrounding white space is ignored) in the
+// file: the rest of its line after the separator, without surrounding spaces and tabs. Of the
+// separators, the first that follows the key anywhere decides, tried in the order tab, "=", space,
+// ":"; the first line with it is taken. The view points into `file`.
 std::optional<TextView> FindSettingValue(const SettingsText& file, TextView key);
 
 // Each reader changes `target` only when the key is found with a value that is not blank
