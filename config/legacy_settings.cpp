@@ -184,7 +184,7 @@ class LegacySettingsReader {
     bool ReadPFOList() {
         int32_t count = 0;
         if (!reader_.Read(count)) return false;
-        for (const PFOPtr& pfo : engine_.pfos.Snapshot()) engine_.pfos.Remove(*pfo);
+        engine_.pfos.RemoveAll();
         for (int32_t index = 0; index < count; ++index) {
             PFOPtr pfo = CreatePFO(engine_);
             if (!ReadPFO(*pfo)) return false;

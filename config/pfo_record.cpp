@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 
 #include "config/text_files.h"
 #include "config/text_helpers.h"
@@ -357,10 +358,6 @@ void ResolveHostField(PFO& pfo, const std::optional<Text>& spec, Text PFO::*reso
     if (resolvedText == &PFO::OLResolvedText) pfo.OLDisplayStale = true;
 }
 
-void RemoveAllPFOs(PFOList& list) {
-    for (const PFOPtr& pfo : list.Snapshot()) list.Remove(*pfo);
-}
-
 }  // namespace
 
 Text FormatDestination(TextView prefix, const RemoteDestination& destination) {
@@ -422,7 +419,7 @@ void ParsePFORecord(PFO& pfo, TextView text, double version) {
 
 int ParsePFORecordList(EngineState& engine, TextView text, bool clearFirst, double version) {
     PFOList& list = engine.pfos;
-    if (clearFirst) RemoveAllPFOs(list);
+    if (clearFirst) list.RemoveAll();
     const Text lines = NormalizeLineEnds(text);
     std::lock_guard lock(list.PFOListLock);
     int created = 0;

@@ -55,7 +55,7 @@ Text FormatLanguage(int32_t index) {
     return AsciiUpperText(LanguageCode(index));
 }
 
-Text FormatDestinationList(const std::vector<RemoteDestination>& destinations) {
+Text FormatDestinationList(std::vector<RemoteDestination> destinations) {
     Text list;
     for (const RemoteDestination& destination : destinations)
         list += u", " + FormatDestination({}, destination);
@@ -80,9 +80,6 @@ template <class T>
 Text FormatWhole(T value) {
     return FormatIntegerText(value);
 }
-Text FormatDestinationsValue(std::vector<RemoteDestination> value) {
-    return FormatDestinationList(value);
-}
 
 using YesNoForm = Form<bool, FormatYesNo, ReadBoolSetting>;
 using IntForm = Form<int32_t, FormatWhole<int32_t>, ReadInt32Setting>;
@@ -93,7 +90,7 @@ using TextForm = Form<Text, FormatText, ReadTextSetting>;
 using ColourForm = Form<Colour, FormatColourText, ReadColourSetting>;
 using LanguageForm = Form<int32_t, FormatLanguage, ReadLanguageSetting>;
 using DestinationsForm =
-    Form<std::vector<RemoteDestination>, FormatDestinationsValue, ReadDestinationsSetting>;
+    Form<std::vector<RemoteDestination>, FormatDestinationList, ReadDestinationsSetting>;
 
 template <class T>
 using Rule = T (*)(T value, const Context& context);

@@ -3,24 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "net/address.h"
+#include "settings_fixture.h"
 #include "text_cases.h"
 
 namespace qf {
 namespace {
 
+using testing_support::Ranges;
 using testing_support::TextCase;
 
 constexpr TextView kExampleRecord =
     u"PFO\tTCP\tEnabled \t192.168.0.2|8080\t|0\t10.0.0.8|80, 10.0.0.9|8081\t100\t60000\t\t10000"
     u"\tweb%20front\t10.0.0.0-10.255.255.255\t\tEnableIPFilter,TCP_NoDelay";
-
-RangeListPtr Ranges(std::initializer_list<std::pair<TextView, TextView>> bounds) {
-    auto ranges = std::make_shared<RangeList>();
-    for (const auto& [low, high] : bounds)
-        ranges->push_back({ParseAddress(low, true), ParseAddress(high, true)});
-    ranges->push_back(AddressRange{});
-    return ranges;
-}
 
 std::vector<Text> RangeTexts(const RangeListPtr& ranges) {
     std::vector<Text> texts;

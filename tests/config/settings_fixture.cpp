@@ -1,6 +1,7 @@
 #include "settings_fixture.h"
 
 #include "config/text_files.h"
+#include "net/address.h"
 
 namespace qf::testing_support {
 
@@ -11,6 +12,14 @@ void RecordingPrompts::ShowForeignFile(TextView caption, TextView text) {
 bool RecordingPrompts::AskLoadNewerFile(TextView caption, TextView text) {
     shown.push_back(Text(caption) + u": " + Text(text));
     return loadNewerFile;
+}
+
+RangeListPtr Ranges(std::initializer_list<std::pair<TextView, TextView>> bounds) {
+    auto ranges = std::make_shared<RangeList>();
+    for (const auto& [low, high] : bounds)
+        ranges->push_back({ParseAddress(low, true), ParseAddress(high, true)});
+    ranges->push_back(AddressRange{});
+    return ranges;
 }
 
 std::string SettingsBytes(TextView text) { return EncodeTextFileBytes(text); }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/settings_file.h"
@@ -20,6 +22,9 @@ class RecordingPrompts : public SettingsPrompts {
     std::vector<Text> shown;  // "caption: text" of every message, in order
     bool loadNewerFile = false;
 };
+
+// A range list of the given bounds, ended by its terminator.
+RangeListPtr Ranges(std::initializer_list<std::pair<TextView, TextView>> bounds);
 
 // UTF-16 little-endian bytes with their byte-order mark, as the settings file holds them.
 std::string SettingsBytes(TextView text);

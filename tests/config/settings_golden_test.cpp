@@ -7,12 +7,13 @@
 #include <sstream>
 
 #include "config/text_files.h"
-#include "net/address.h"
 #include "settings_fixture.h"
 #include "temp_folder.h"
 
 namespace qf {
 namespace {
+
+using testing_support::Ranges;
 
 const std::string kGoldenPath = FERROX_GOLDEN_FOLDER "/defaults_and_two_pfos.QMS";
 
@@ -21,14 +22,6 @@ std::string ReadBytes(const std::string& path) {
     std::ostringstream bytes;
     bytes << file.rdbuf();
     return bytes.str();
-}
-
-RangeListPtr Ranges(std::initializer_list<std::pair<TextView, TextView>> bounds) {
-    auto ranges = std::make_shared<RangeList>();
-    for (const auto& [low, high] : bounds)
-        ranges->push_back({ParseAddress(low, true), ParseAddress(high, true)});
-    ranges->push_back(AddressRange{});
-    return ranges;
 }
 
 class SettingsGoldenTest : public testing_support::SettingsTest {
