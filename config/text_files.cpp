@@ -38,13 +38,7 @@ char16_t Windows1252Character(unsigned char byte) {
 }  // namespace
 
 std::string EncodeTextFileBytes(TextView text) {
-    std::string bytes = "\xFF\xFE";
-    bytes.reserve(2 + text.size() * 2);
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
+    return std::string(kUtf16LEByteOrderMark) + TextToUtf16LE(text);
 }
 
 Text DecodeLegacyText(std::string_view bytes) {
