@@ -1,6 +1,6 @@
 #include "app/language_loader.h"
 
-#include "app/language_codes.h"
+#include "config/language_codes.h"
 #include "app/string_zone.h"
 #include "config/text_files.h"
 #include "config/text_helpers.h"

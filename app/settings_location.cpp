@@ -1,6 +1,6 @@
 #include "app/settings_location.h"
 
-#include "app/product.h"
+#include "config/product.h"
 
 namespace qf {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "app/product.h"
+#include "config/product.h"
 #include "config/text_helpers.h"
 #include "config/value_codecs.h"
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "config/portable_path.h"
@@ -16,6 +17,13 @@ inline constexpr size_t kMaxTextFileBytes = 64u << 20;
 // FF FE: UTF-16 little-endian; FE FF: big-endian; anything else: UTF-8 with any byte-order
 // mark kept as U+FEFF. The text ends at its first zero; fewer than two bytes give nothing.
 Text DecodeTextFileBytes(std::string_view bytes);
+
+// The bytes of a file that holds `text`: FF FE, then UTF-16 little-endian code units.
+std::string EncodeTextFileBytes(TextView text);
+
+// Eight-bit text of an older program generation, whose code page was not recorded: UTF-8
+// when the bytes are valid UTF-8, else Windows-1252.
+Text DecodeLegacyText(std::string_view bytes);
 
 // The file at the expanded `path`, decoded. Empty when it is missing, not a regular file,
 // too large or unreadable.

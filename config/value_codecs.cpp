@@ -133,6 +133,15 @@ std::string WithThreeDigitExponent(std::string number) {
     return number;
 }
 
+template <class Integer>
+Integer TruncateTo(double value) {
+    // The bounds are powers of two, exact as doubles; NaN fails both tests.
+    constexpr double kLimit = -static_cast<double>(std::numeric_limits<Integer>::min());
+    if (!(value > -kLimit - 1 && value < kLimit))
+        return std::numeric_limits<Integer>::min();
+    return static_cast<Integer>(value);
+}
+
 }  // namespace
 
 bool ParseBoolText(TextView text) {
@@ -171,7 +180,15 @@ double ParseDoubleText(TextView text, double fallback, double minimum, double ma
                            [](const Text& kept) { return ScanDouble(TextToUtf8(kept)); });
 }
 
-Text FormatIntegerText(int32_t value) {
+int32_t TruncateToInt32(double value) {
+    return TruncateTo<int32_t>(value);
+}
+
+int64_t TruncateToInt64(double value) {
+    return TruncateTo<int64_t>(value);
+}
+
+Text FormatIntegerText(int64_t value) {
     return WidenAscii(fmt::format("{}", value));
 }
 

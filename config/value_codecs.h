@@ -13,6 +13,10 @@ namespace qf {
 // Red in the lowest byte, then green, then blue; the top byte is zero.
 using Colour = uint32_t;
 
+constexpr Colour RgbColour(uint8_t red, uint8_t green, uint8_t blue) {
+    return Colour{red} | Colour{green} << 8 | Colour{blue} << 16;
+}
+
 bool ParseBoolText(TextView text);
 // "Yes" or "No ": both three characters wide.
 Text FormatYesNo(bool value);
@@ -27,7 +31,12 @@ double ParseDoubleText(TextView text, double fallback, double minimum, double ma
 // Nothing when the text does not start with a number.
 std::optional<int32_t> ScanLongText(TextView text);
 
-Text FormatIntegerText(int32_t value);
+// A number cut toward zero as the processor converts it: out of range, and not a number,
+// give the lowest value of the type, whose low bits are zero.
+int32_t TruncateToInt32(double value);
+int64_t TruncateToInt64(double value);
+
+Text FormatIntegerText(int64_t value);
 // A precision of 0 or more gives that many decimals; a negative one gives six significant
 // digits with a three-digit exponent from one million on ("1e+006").
 Text FormatDoubleText(double value, int8_t precision);

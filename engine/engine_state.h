@@ -60,6 +60,8 @@ class PFOList {
     // Unlinks the PFO and stops it when it runs; it is destroyed once its last thread has let
     // go. False when absent. Blocks while the PFO stops: never call from a PFO's own thread.
     bool Remove(const PFO& pfo);
+    // Removes every PFO as Remove does.
+    void RemoveAll();
     int64_t Count();
     // A snapshot of the list, for walks that must not hold the lock while they block.
     std::vector<PFOPtr> Snapshot();

@@ -76,7 +76,7 @@ void ApplyConfiguration(PFO& live, const PFO& copy) {
             copy.DTFIPFilter_ApplyToExistingConnectionsOnUpdate;
         live.setAdvancedOptions(copy.advancedOptions());
     }
-    std::scoped_lock filters(live.FilterLock, const_cast<PFO&>(copy).FilterLock);
+    std::scoped_lock filters(live.FilterLock, copy.FilterLock);
     live.AcceptRanges = copy.AcceptRanges;
     live.RejectRanges = copy.RejectRanges;
 }

@@ -68,7 +68,7 @@ PFOPtr CopyPFOForEditing(const PFO& source) {
     copy->UDPSessionTimeout = source.UDPSessionTimeout;
     copy->ForwardICMPForUDP = source.ForwardICMPForUDP;
     copy->EnableIPFilter = source.EnableIPFilter;
-    std::lock_guard filterLock(const_cast<PFO&>(source).FilterLock);
+    std::lock_guard filterLock(source.FilterLock);
     auto own = [](const RangeListPtr& list) {
         return list ? std::make_shared<const RangeList>(*list) : nullptr;
     };

@@ -158,7 +158,7 @@ struct PFO : std::enable_shared_from_this<PFO> {
     TrafficRates Rates;
 
     // Static and dynamic filter lists (FilterLock); null when absent.
-    std::mutex FilterLock;
+    mutable std::mutex FilterLock;
     RangeListPtr AcceptRanges, RejectRanges;
     RangeListPtr DTFIPAcceptRanges, DTFIPRejectRanges;
 

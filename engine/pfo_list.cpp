@@ -32,6 +32,10 @@ bool PFOList::Remove(const PFO& pfo) {
     return true;
 }
 
+void PFOList::RemoveAll() {
+    for (const PFOPtr& pfo : Snapshot()) Remove(*pfo);
+}
+
 int64_t PFOList::Count() {
     std::lock_guard lock(PFOListLock);
     return static_cast<int64_t>(items_.size());

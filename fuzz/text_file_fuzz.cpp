@@ -39,15 +39,6 @@ void Save(std::string_view bytes) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string AsUtf16LittleEndian(const qf::Text& text) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -58,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qf::Text text = qf::ReadTextFileAsWide(path, context);
     if (text.find(u'\0') != qf::Text::npos)
         std::abort();
-    Save(AsUtf16LittleEndian(text));
+    Save(qf::EncodeTextFileBytes(text));
     if (qf::ReadTextFileAsWide(path, context) != text)
         std::abort();
     return 0;

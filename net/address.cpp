@@ -125,4 +125,10 @@ int CompareAddresses(const SocketAddress& a, const SocketAddress& b, bool withSc
     return b.scopeId() < a.scopeId() ? -1 : 1;
 }
 
+bool IsNumericAddressText(TextView text) {
+    const std::string narrow = TextToUtf8(text);
+    if (text.find(u':') != TextView::npos) return ParseNumericIPv6(narrow).has_value();
+    return ParseDottedIPv4(narrow).has_value();
+}
+
 }  // namespace qf

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 namespace qf {
 namespace {
@@ -17,6 +18,9 @@ class FileDescriptor {
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
+    }
+    int Close() {
+        return ::close(std::exchange(fd_, -1));
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -52,7 +56,62 @@ std::optional<std::string> ReadToEnd(int fd, size_t maxBytes, size_t expectedSiz
     return content;
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+// The rename is durable only once the folder that holds the name is flushed as well.
+void SyncFolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    FileDescriptor directory(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0)
+        ::fsync(directory.get());
+}
+
+// A user's file keeps what it had. Handing it back to its owner fails when the writer is not
+// root, and then the writer owned it before as well.
+void KeepModeAndOwner(int fd, const std::string& path) {
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode))
+        return;
+    ::fchmod(fd, existing.st_mode & 07777);
+    [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
+}
+
 }  // namespace
+
+Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
+    std::string temporary = path + ".XXXXXX";
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        return LastError("mkostemp", temporary);
+    KeepModeAndOwner(file.get(), path);
+    const char* failedCall = nullptr;
+    if (!WriteAll(file.get(), bytes))
+        failedCall = "write";
+    else if (::fsync(file.get()) != 0)
+        failedCall = "fsync";
+    else if (file.Close() != 0)
+        failedCall = "close";
+    else if (::rename(temporary.c_str(), path.c_str()) != 0)
+        failedCall = "rename";
+    if (failedCall != nullptr) {
+        SysError error = LastError(failedCall, path);
+        ::unlink(temporary.c_str());
+        return error;
+    }
+    SyncFolderOf(path);
+    return {};
+}
 
 PathFacts QueryPath(const std::string& path) {
     struct stat facts {};

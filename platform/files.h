@@ -26,6 +26,12 @@ PathFacts QueryPath(const std::string& path);
 // file larger than `maxBytes` is refused, so no path can hang the caller or exhaust memory.
 std::optional<std::string> ReadRegularFile(const std::string& path, size_t maxBytes);
 
+// Replaces the file at `path` with `bytes` so that a crash leaves the old content or the new,
+// never a mix: a temporary file beside it is written, flushed to disk and renamed over it. A
+// new file is readable by its owner only; a replaced one keeps its mode and, where the caller
+// may set it, its owner (a service running as root rewriting a user's file).
+Status ReplaceFileAtomically(const std::string& path, std::string_view bytes);
+
 // Absolute path of the running executable; empty when the system does not tell.
 const std::string& ExecutablePath();
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/language_codes.h"
+#include "config/language_codes.h"
 #include "app/language_loader.h"
 #include "resources/text_resources.h"
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/language_codes.h"
+#include "config/language_codes.h"
 #include "platform/files.h"
 #include "resources/text_resources.h"
 #include "temp_folder.h"

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "temp_folder.h"
+#include "text_cases.h"
 
 namespace qf {
 namespace {
+
+using testing_support::ExpectEach;
 
 std::string Utf16Bytes(TextView text, bool bigEndian) {
     std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
@@ -18,6 +21,21 @@ std::string Utf16Bytes(TextView text, bool bigEndian) {
 
 PathContext NoEnvironment(Text baseFolder) {
     return {std::move(baseFolder), [](const std::string&) { return std::optional<Text>(); }};
+}
+
+TEST(EncodeTextFileBytes, WritesTheMarkAndLittleEndianUnitsThatDecodeBack) {
+    using namespace std::string_literals;
+    EXPECT_EQ(EncodeTextFileBytes(u"A\u20AC"), "\xFF\xFE\x41\0\xAC\x20"s);
+    EXPECT_EQ(EncodeTextFileBytes(u""), "\xFF\xFE");
+    const Text text = u"line\r\n\U0001F600\t\u00E9";
+    EXPECT_EQ(DecodeTextFileBytes(EncodeTextFileBytes(text)), text);
+}
+
+TEST(DecodeLegacyText, TakesValidUTF8ElseWindows1252) {
+    ExpectEach([](TextView bytes) { return DecodeLegacyText(TextToUtf8(bytes)); },
+               {{u"plain", u"plain"}, {u"caf\u00E9", u"caf\u00E9"}});
+    EXPECT_EQ(DecodeLegacyText("caf\xE9 \x80\x9F\x81"), u"caf\u00E9 \u20AC\u0178\u0081");
+    EXPECT_EQ(DecodeLegacyText("\xC3"), u"\u00C3") << "a cut UTF-8 sequence is not UTF-8";
 }
 
 TEST(DecodeTextFileBytes, ChoosesTheEncodingByByteOrderMark) {

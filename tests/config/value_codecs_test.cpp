@@ -117,9 +117,23 @@ TEST(FormatDoubleText, FixedDecimalsOrSixDigitsWithThreeDigitExponent) {
     EXPECT_EQ(ParseDoubleText(FormatDoubleText(1e6, -1), 0, 0, 0), 1e6);
 }
 
+TEST(TruncateToInteger, CutsTowardZeroAndGivesTheLowestValueOutOfRange) {
+    EXPECT_EQ(TruncateToInt32(2.9), 2);
+    EXPECT_EQ(TruncateToInt32(-2.9), -2);
+    EXPECT_EQ(TruncateToInt32(2147483647.5), kMax32);
+    EXPECT_EQ(TruncateToInt32(-2147483648.9), kMin32);
+    EXPECT_EQ(TruncateToInt32(2147483648.0), kMin32);
+    EXPECT_EQ(TruncateToInt32(kInfinity), kMin32);
+    EXPECT_EQ(TruncateToInt32(std::nan("")), kMin32);
+    EXPECT_EQ(TruncateToInt64(4294967296.0 + 5), 4294967301);
+    EXPECT_EQ(TruncateToInt64(-1e19), std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(TruncateToInt64(9.3e18), std::numeric_limits<int64_t>::min());
+}
+
 TEST(FormatIntegerText, WritesPlainDecimals) {
     EXPECT_EQ(FormatIntegerText(-42), u"-42");
     EXPECT_EQ(FormatIntegerText(kMin32), u"-2147483648");
+    EXPECT_EQ(FormatIntegerText(4294967295), u"4294967295");
     EXPECT_EQ(ParseIntegerText(FormatIntegerText(kMin32), 0, 0, 0), kMin32);
 }
 

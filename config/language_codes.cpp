@@ -1,4 +1,4 @@
-#include "app/language_codes.h"
+#include "config/language_codes.h"
 
 #include <array>
 
@@ -12,6 +12,10 @@ constexpr std::array<TextView, kBuiltInLanguages> kCodes = {
     u"ro", u"hu", u"sv", u"pl", u"cs", u"ru", u"ja", u"zh"};
 
 }  // namespace
+
+std::span<const TextView> LanguageCodes() {
+    return kCodes;
+}
 
 TextView LanguageCode(int index) {
     if (index < 0 || index >= kBuiltInLanguages) return {};
