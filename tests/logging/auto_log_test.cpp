@@ -39,6 +39,7 @@ class AutoLogTest : public EngineTest {
         ConnectionLog log(texts);
         LogOptions options = DefaultLogOptions(texts);
         options.autoLogEnabled = true;
+        options.entryTemplate += u"\t#TCD|#TSD|";
         options.autoLogFilePath = Utf8ToText(logPath);
         options.autoLogIntervalSeconds = 1;
         log.SetOptions(options);
@@ -62,10 +63,20 @@ class AutoLogTest : public EngineTest {
                 echoed.append(buffer, *n);
             }
         }
+        DatagramPeer echo([](const std::string& d) { return d; });
+        PFOPtr udp = AddUDPPFO(FreePort(), echo.port());
+        udp->UDPSessionTimeout = 300;
+        ASSERT_TRUE(StartPFO(*udp));
+        DatagramPeer udpClient;
+        udpClient.SendTo(udp->LocalPort, payload.substr(0, 100));
+        ASSERT_TRUE(udpClient.WaitFor(1));
         ASSERT_TRUE(WaitUntil(
-            [&] { return Count(DecodeUtf16LE(FileBytes(logPath)), u"Session ended") > ended_; },
-            5000));
-        ++ended_;
+            [&] {
+                return Count(DecodeUtf16LE(FileBytes(logPath)), u"Session ended") >= ended_ + 2;
+            },
+            8000));
+        StopPFO(*udp);
+        ended_ += 2;
         engine.ThreadStopFlag = true;
         ASSERT_TRUE(WaitUntil([&] { return !writer.running(); }));
         StopPFO(*pfo);
@@ -86,9 +97,23 @@ TEST_F(AutoLogTest, WritesOneLinePerEventAndAppendsWithoutASecondMark) {
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     const Text text = DecodeUtf16LE(bytes.substr(2));
     EXPECT_EQ(text.find(u'\uFEFF'), Text::npos);
-    EXPECT_EQ(Count(text, u"Session accepted"), 2u);
-    EXPECT_EQ(Count(text, u"Session ended"), 2u);
+    EXPECT_EQ(Count(text, u"Session accepted"), 4u);
+    EXPECT_EQ(Count(text, u"Session ended"), 4u);
     EXPECT_EQ(text.substr(0, 3), u"\r\n[");
+    // Each end line carries that session's exact totals: TCP echoes the payload, UDP 100 bytes.
+    auto endLineWith = [&](TextView protocol, TextView totals) {
+        for (size_t start = 0, end; start < text.size(); start = end + 2) {
+            end = std::min(text.find(u"\r\n", start), text.size());
+            const TextView line = TextView(text).substr(start, end - start);
+            if (line.find(u"Session ended") != TextView::npos &&
+                line.find(protocol) != TextView::npos && line.ends_with(totals))
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(endLineWith(u"\tTCP\t", u"\t1234      |1234      |"));
+    EXPECT_TRUE(endLineWith(u"\tTCP\t", u"\t99        |99        |"));
+    EXPECT_TRUE(endLineWith(u"\tUDP\t", u"\t100       |100       |"));
 }
 
 TEST_F(AutoLogTest, EndEntriesCarryExactTotals) {
