@@ -86,14 +86,16 @@ void DatagramPeer::Run() {
         SocketAddress from;
         const auto n = socket_.ReceiveFrom(buffer.data(), buffer.size(), from);
         if (!n || stopping_) return;
-        std::string payload(buffer.data(), *n);
-        if (reply_) {
-            const std::string answer = reply_(payload);
-            if (!answer.empty()) socket_.SendTo(answer.data(), answer.size(), from);
+        const std::string payload(buffer.data(), *n);
+        {
+            // Recorded before it is answered: whoever has the answer finds it recorded.
+            std::lock_guard lock(mutex_);
+            received_.push_back({payload, from});
+            arrived_.notify_all();
         }
-        std::lock_guard lock(mutex_);
-        received_.push_back({std::move(payload), from});
-        arrived_.notify_all();
+        if (!reply_) continue;
+        const std::string answer = reply_(payload);
+        if (!answer.empty()) socket_.SendTo(answer.data(), answer.size(), from);
     }
 }
 
