@@ -6,7 +6,11 @@
 // - Configuration fields (LocalIP ... the five advanced flags) are written only while the PFO
 //   is not running, under ConfigLock; the PFO's own threads read them without the lock while
 //   it runs; other readers (display, web, settings writer) take ConfigLock. Note and Enabled
-//   may change at any time (Note under ConfigLock).
+//   may change at any time (Note under ConfigLock), and so may the filter settings
+//   (EnableIPFilter ... DTFIPFilter_ApplyToExistingConnectionsOnUpdate), which the listeners
+//   and the dynamic filter thread therefore read under ConfigLock.
+// - The four range lists: FilterLock, held only to read or replace a pointer; a list is never
+//   changed once installed.
 // - Status, Enabled, StopRequested: atomics written by one side, polled by the other.
 // - Resolution outputs (the ResolvedText/ResolveDetail texts, OLResolvedAddress, the OL
 //   display-stale flag) are written by listener and session threads: ResolvedLock.
@@ -26,6 +30,7 @@
 #include <vector>
 
 #include "engine/rate_history.h"
+#include "net/ip_filter.h"
 #include "platform/socket.h"
 #include "platform/socket_address.h"
 #include "platform/text.h"
@@ -47,15 +52,6 @@ enum class PFOStatus : uint8_t {
 };
 
 enum class Protocol : int32_t { TCP = 6, UDP = 17 };
-
-struct AddressRange {
-    SocketAddress low;
-    SocketAddress high;
-};
-// Ranges ended by a terminator range whose lower bound is the empty-text address; readers
-// stop at the first such lower bound. Lists are replaced whole, never changed in place.
-using RangeList = std::vector<AddressRange>;
-using RangeListPtr = std::shared_ptr<const RangeList>;
 
 // The traffic sampler's state of one PFO.
 struct TrafficRates {
@@ -120,8 +116,10 @@ struct PFO : std::enable_shared_from_this<PFO> {
     Text DTFIPFilePath;
     int32_t DTFIPInterval = 10000;
     bool DTFIPFilter_ApplyToExistingConnectionsOnUpdate = false;
-    int64_t DTFIPLastCheck = 666000;
     Text Note;
+
+    // Milliseconds on the monotonic clock; the dynamic filter thread's alone.
+    int64_t DTFIPLastCheck = 666000;
 
     // Resolution outputs (ResolvedLock).
     mutable std::mutex ResolvedLock;
@@ -157,7 +155,8 @@ struct PFO : std::enable_shared_from_this<PFO> {
     std::atomic<uint32_t> StatisticsResets{0};  // lets the sampler restart the rate histories
     TrafficRates Rates;
 
-    // Static and dynamic filter lists (FilterLock); null when absent.
+    // Static and dynamic filter lists (FilterLock); null when absent. The dynamic lists are
+    // installed only by the dynamic filter thread.
     mutable std::mutex FilterLock;
     RangeListPtr AcceptRanges, RejectRanges;
     RangeListPtr DTFIPAcceptRanges, DTFIPRejectRanges;
