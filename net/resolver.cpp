@@ -58,10 +58,13 @@ std::optional<Text> Resolver::LookupResolveCache(TextView spec, bool requireUp) 
     return LookupCleaned(CleanSpec(spec), requireUp);
 }
 
-Text Resolver::ResolveHostSpec(TextView rawSpec, bool requireUp, bool macBinding, Text* detail) {
+Text Resolver::ResolveHostSpec(TextView rawSpec, bool requireUp, bool macBinding, Text* detail,
+                               const NameErrorReporter* reporter) {
     const Text spec = CleanSpec(rawSpec);
-    if (auto cached = LookupCleaned(spec, requireUp)) return *cached;
-    const Text result = Resolve(spec, requireUp, macBinding, detail);
+    if (!reporter) {
+        if (auto cached = LookupCleaned(spec, requireUp)) return *cached;
+    }
+    const Text result = Resolve(spec, requireUp, macBinding, detail, reporter);
     Store(spec, requireUp, result);
     return result;
 }
@@ -83,7 +86,8 @@ void Resolver::Store(const Text& spec, bool requireUp, const Text& result) {
     caches_[requireUp][spec] = Entry{result, system_.nowMs()};
 }
 
-Text Resolver::Resolve(const Text& spec, bool requireUp, bool macBinding, Text* detail) {
+Text Resolver::Resolve(const Text& spec, bool requireUp, bool macBinding, Text* detail,
+                       const NameErrorReporter* reporter) {
     const bool ipv4Localhost = preferences_.useIPv4LocalhostResolve.load();
     if (ipv4Localhost && EqualsIgnoringCase(spec, u"localhost")) return u"127.0.0.1";
     if (IsBlank(spec)) return ipv4Localhost ? u"0.0.0.0" : u"::";
@@ -94,11 +98,11 @@ Text Resolver::Resolve(const Text& spec, bool requireUp, bool macBinding, Text* 
         // nothing to bind to, which is a failed resolution like any other.
         if (entry) return entry->statusText == u"Up" ? FormatAddress(entry->address) : Text();
     }
-    return ResolveName(spec, requireUp);
+    return ResolveName(spec, requireUp, reporter);
 }
 
-Text Resolver::ResolveName(const Text& spec, bool requireUp) {
-    const Text candidate = ResolveHostName(spec, nullptr, system_.lookUpName).value_or(Text());
+Text Resolver::ResolveName(const Text& spec, bool requireUp, const NameErrorReporter* reporter) {
+    const Text candidate = ResolveHostName(spec, reporter, system_.lookUpName).value_or(Text());
     if (!requireUp || candidate.empty() || IsWildcardText(candidate)) return candidate;
     const bool usable = IsAddressOnUpInterface(ParseAddress(candidate, true), system_.interfaces);
     return usable ? candidate : Text();

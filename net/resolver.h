@@ -51,8 +51,11 @@ class Resolver {
     // The address text a specification (literal, host name, blank, "localhost", or with
     // `macBinding` an interface's MAC) stands for now; blank when it cannot be resolved.
     // With `requireUp` the address must belong to an interface that is up. `detail` (may be
-    // null) receives the description of the interface a MAC specification names.
-    Text ResolveHostSpec(TextView spec, bool requireUp, bool macBinding, Text* detail);
+    // null) receives the description of the interface a MAC specification names. An
+    // interactive caller passes a `reporter`: it is told why a name did not resolve, and so it
+    // gets a fresh answer rather than a cached one.
+    Text ResolveHostSpec(TextView spec, bool requireUp, bool macBinding, Text* detail,
+                         const NameErrorReporter* reporter = nullptr);
     // The cached result for a specification when it is still fresh: a found address for
     // `cacheMaximumTimeMs`, a failure (blank) for `cacheRetryDelayMs`.
     std::optional<Text> LookupResolveCache(TextView spec, bool requireUp);
@@ -65,8 +68,9 @@ class Resolver {
     using Cache = std::unordered_map<Text, Entry>;
 
     std::optional<Text> LookupCleaned(const Text& spec, bool requireUp);
-    Text Resolve(const Text& spec, bool requireUp, bool macBinding, Text* detail);
-    Text ResolveName(const Text& spec, bool requireUp);
+    Text Resolve(const Text& spec, bool requireUp, bool macBinding, Text* detail,
+                 const NameErrorReporter* reporter);
+    Text ResolveName(const Text& spec, bool requireUp, const NameErrorReporter* reporter);
     void Store(const Text& spec, bool requireUp, const Text& result);
 
     const ResolverPreferences& preferences_;

@@ -1,6 +1,7 @@
 #include "platform/name_lookup.h"
 
 #include <netdb.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <cstring>
@@ -34,6 +35,15 @@ Result<SocketAddress> LookupHostName(const std::string& name) {
     freeaddrinfo(found);
     address.setPort(0);
     return address;
+}
+
+Result<std::string> LookupAddressName(const SocketAddress& address) {
+    const socklen_t length = address.isIPv4() ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
+    char host[NI_MAXHOST];
+    const int error = getnameinfo(reinterpret_cast<const sockaddr*>(address.data()), length, host,
+                                  sizeof host, nullptr, 0, NI_NUMERICSERV);
+    if (error != 0) return SysError{0, "getnameinfo", address.ToNumericText(), gai_strerror(error)};
+    return std::string(host);
 }
 
 }  // namespace qf

@@ -13,5 +13,8 @@ namespace qf {
 std::optional<SocketAddress> ParseNumericIPv6(const std::string& text);
 // The first address the system's resolver gives for a name (any family).
 Result<SocketAddress> LookupHostName(const std::string& name);
+// The host name the system's resolver gives for an address; its numeric form when the
+// resolver knows no name.
+Result<std::string> LookupAddressName(const SocketAddress& address);
 
 }  // namespace qf

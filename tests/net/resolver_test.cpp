@@ -238,5 +238,22 @@ TEST(ResolveHostName, LooksUpOnlyWhatIsNoUsableLiteral) {
     EXPECT_EQ(system.lookups(), 3);
 }
 
+// An interactive caller wants the reason for a failure, which a cached blank result no longer
+// knows: it resolves afresh, and the engine's callers still find what it stored.
+TEST_F(ResolverTest, AReporterGetsAFreshLookupAndTheReason) {
+    Resolve(u"nohost");
+    ReportedMessages messages;
+    EXPECT_EQ(resolver.ResolveHostSpec(u"http://nohost/", false, true, nullptr, &messages.reporter),
+              u"");
+    EXPECT_EQ(system.lookups(), 2);
+    EXPECT_EQ(messages.shown, std::vector<Text>{u"Unable to resolve the host name.\n\nnohost\n\n"
+                                                u"Name or service not known"});
+    system.SetName("nohost", u"192.0.2.9");
+    EXPECT_EQ(resolver.ResolveHostSpec(u"nohost", false, true, nullptr, &messages.reporter),
+              u"192.0.2.9");
+    EXPECT_EQ(Resolve(u"nohost"), u"192.0.2.9");
+    EXPECT_EQ(system.lookups(), 3);
+}
+
 }  // namespace
 }  // namespace qf
