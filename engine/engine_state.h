@@ -88,6 +88,7 @@ struct EngineState {
 
     std::atomic<bool> ThreadStopFlag{false};
     std::atomic<bool> InterfaceCheckerRunning{false};
+    std::atomic<bool> DTFIPThreadRunning{false};
     std::atomic<ConnectionEventSink*> eventSink{nullptr};
     std::atomic<CaptureOpener*> captureOpener{nullptr};
 };

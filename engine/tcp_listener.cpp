@@ -3,6 +3,7 @@
 
 #include "engine/connection_event.h"
 #include "engine/engine_threads.h"
+#include "engine/ip_admission.h"
 #include "engine/tcp_session.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
@@ -40,6 +41,7 @@ void Admit(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress)
         EmitConnectionEvent(
             id, *pfo, {clientAddress, pfo->PlaceholderOLAddress, pfo->RemoteHost, pfo->RemotePort});
     };
+    if (!AdmittedByIPFilters(*pfo, clientAddress)) return reject(EventId::RejectedBadIP);
     if (engine.PendingConnects >= kPendingConnectCap)
         return reject(EventId::RejectedTooManyThreads);
     if (pfo->SessionCount >= pfo->MaxSessions) return reject(EventId::RejectedTooManySessions);
@@ -76,11 +78,6 @@ void AcceptLoop(const PFOPtr& pfo) {
     }
 }
 
-void EndSessions(PFO& pfo) {
-    std::lock_guard lock(pfo.TCPListLock);
-    for (TCPSession* session : pfo.TCPSessions) session->server.Shutdown();
-}
-
 void TCPListenerThread(const PFOPtr& pfo) {
     if (!OpenListener(*pfo)) {
         pfo->Status = PFOStatus::ErrorStarting;
@@ -91,7 +88,7 @@ void TCPListenerThread(const PFOPtr& pfo) {
     if (pfo->Status.compare_exchange_strong(expected, PFOStatus::Started)) AcceptLoop(pfo);
     pfo->Status = PFOStatus::Stopping;
     pfo->ListenSocket.Close();
-    EndSessions(*pfo);
+    ShutDownTCPSessions(*pfo, [](const SocketAddress&) { return true; });
     pfo->Status = PFOStatus::Stopped;
 }
 

@@ -218,4 +218,11 @@ void SetUpTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clie
     SessionSetUp(pfo, std::move(client), clientAddress).Run();
 }
 
+void ShutDownTCPSessions(PFO& pfo, const std::function<bool(const SocketAddress& client)>& ends) {
+    std::lock_guard lock(pfo.TCPListLock);
+    for (TCPSession* session : pfo.TCPSessions) {
+        if (ends(session->clientAddress)) session->server.Shutdown();
+    }
+}
+
 }  // namespace qf

@@ -2,6 +2,7 @@
 // A relayed TCP session, shared by its two relay threads; the last one to finish ends it.
 
 #include <atomic>
+#include <functional>
 #include <list>
 
 #include "engine/capture.h"
@@ -31,6 +32,10 @@ struct TCPSession {
     std::atomic<bool> socketsShutDown{false};
     std::list<TCPSession*>::iterator listPosition;  // TCPListLock
 };
+
+// Shuts down the server connection of every listed session whose client `ends` picks, which
+// makes its relays end it. Any thread; holds TCPListLock while it walks.
+void ShutDownTCPSessions(PFO& pfo, const std::function<bool(const SocketAddress& client)>& ends);
 
 // Runs on the session set-up thread: connects to the destination and starts the relays.
 void SetUpTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress);
