@@ -1,9 +1,12 @@
 #pragma once
-// What the relay benchmarks share: an engine with one started PFO, and the median of runs.
+// What the benchmarks share: an engine with one started PFO, a TCP peer, and the median of
+// runs.
 
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "engine/engine_state.h"
@@ -40,6 +43,35 @@ class OnePFOEngine {
     TextCatalog texts;
     EngineState engine{texts};
     PFOPtr pfo = engine.pfos.CreateAndAppend(engine);
+};
+
+// A TCP server on IPv4 loopback that takes one connection at a time and hands it to `serve`.
+class SequentialServer {
+  public:
+    explicit SequentialServer(std::function<void(Socket&)> serve) : serve_(std::move(serve)) {
+        listener_ = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+        listener_.Bind(SocketAddress::Loopback(AddressFamily::IPv4));
+        listener_.Listen(128);
+        port = listener_.LocalAddress()->port();
+        thread_ = std::thread([this] {
+            for (;;) {
+                SocketAddress peer;
+                auto s = listener_.Accept(peer);
+                if (!s) return;
+                serve_(*s);
+            }
+        });
+    }
+    ~SequentialServer() {
+        listener_.Shutdown();
+        thread_.join();
+    }
+    uint16_t port = 0;
+
+  private:
+    std::function<void(Socket&)> serve_;
+    Socket listener_;
+    std::thread thread_;
 };
 
 inline double Median(std::vector<double> v) {

@@ -13,37 +13,14 @@
 namespace qf::bench {
 namespace {
 
-// Accepts one connection at a time and discards what arrives.
-class DiscardServer {
-  public:
-    DiscardServer() {
-        listener_ = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
-        listener_.Bind(SocketAddress::Loopback(AddressFamily::IPv4));
-        listener_.Listen(16);
-        port = listener_.LocalAddress()->port();
-        thread_ = std::thread([this] {
-            std::vector<char> buffer(1 << 16);
-            for (;;) {
-                SocketAddress peer;
-                auto s = listener_.Accept(peer);
-                if (!s) return;
-                while (true) {
-                    auto n = s->Receive(buffer.data(), buffer.size());
-                    if (!n || *n == 0) break;
-                }
-            }
-        });
+// Reads until the client has sent everything.
+void Discard(Socket& socket) {
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        auto n = socket.Receive(buffer.data(), buffer.size());
+        if (!n || *n == 0) return;
     }
-    ~DiscardServer() {
-        listener_.Shutdown();
-        thread_.join();
-    }
-    uint16_t port = 0;
-
-  private:
-    Socket listener_;
-    std::thread thread_;
-};
+}
 
 double MegabytesPerSecond(uint16_t port, size_t megabytes) {
     Socket s = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
@@ -68,7 +45,7 @@ int main(int argc, char** argv) {
     const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 2048;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 3;
 
-    DiscardServer server;
+    SequentialServer server(Discard);
     OnePFOEngine forwarder(Protocol::TCP, server.port);
     if (!forwarder.Start()) return 1;
     EngineState& engine = forwarder.engine;

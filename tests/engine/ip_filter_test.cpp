@@ -58,10 +58,12 @@ class IPFilterTest : public EngineTest {
 
     // A refused client is accepted and closed at once, after its event.
     void ExpectRefused(const PFO& pfo, const SocketAddress& client) {
-        const size_t before = EventsFrom(sink, EventId::RejectedBadIP, client);
+        const size_t before = sink.EventsWithId(EventId::RejectedBadIP).size();
+        const size_t beforeFromClient = EventsFrom(sink, EventId::RejectedBadIP, client);
         Socket socket = ConnectFrom(client, pfo.LocalPort);
+        ASSERT_TRUE(sink.WaitForCount(EventId::RejectedBadIP, before + 1));
+        ASSERT_EQ(EventsFrom(sink, EventId::RejectedBadIP, client), beforeFromClient + 1);
         EXPECT_EQ(ReadAll(socket), "");
-        EXPECT_EQ(EventsFrom(sink, EventId::RejectedBadIP, client), before + 1);
     }
 
     // The file changes in one step, as a careful script would change it.
@@ -128,7 +130,7 @@ TEST_F(IPFilterTest, DynamicRejectLineClosesTheClientsSessionAndRefusesItsNewOne
     const int64_t elapsed = MonotonicMs() - written;
     // One interval, one 100 ms pass, and room for a busy machine to schedule the threads.
     EXPECT_LE(elapsed, kIntervalMs + 100 + 250);
-    EXPECT_EQ(EventsFrom(sink, EventId::Ended, kRefused), 1u);
+    ASSERT_EQ(EventsFrom(sink, EventId::Ended, kRefused), 1u);
     EXPECT_EQ(ReadAll(refused), "");
     EXPECT_TRUE(Echoes(admitted));
     ExpectRefused(*pfo, kRefused);
