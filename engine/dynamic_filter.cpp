@@ -2,6 +2,7 @@
 
 #include "engine/engine_threads.h"
 #include "engine/tcp_session.h"
+#include "engine/udp_session.h"
 #include "platform/clock.h"
 #include "platform/text_tools.h"
 
@@ -62,10 +63,12 @@ RangeListPtr InstalledList(PFO& pfo, ListSide side) {
 // when the session began and have not changed since.
 void CloseSessionsRefusedBy(PFO& pfo, ListSide side) {
     const RangeListPtr list = InstalledList(pfo, side);
-    ShutDownTCPSessions(pfo, [&](const SocketAddress& client) {
+    const auto refused = [&](const SocketAddress& client) {
         return side == ListSide::Accept ? !TestAddress(client, list.get(), nullptr)
                                         : !TestAddress(client, nullptr, list.get());
-    });
+    };
+    CloseUDPSessions(pfo, refused);
+    ShutDownTCPSessions(pfo, refused);
 }
 
 // A walker that cannot be started is skipped: its sessions stay until they end by themselves.

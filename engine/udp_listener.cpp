@@ -1,5 +1,7 @@
+#include "engine/connection_event.h"
 #include "engine/engine_threads.h"
 #include "engine/icmp_forwarder.h"
+#include "engine/ip_admission.h"
 #include "engine/udp_session.h"
 
 namespace qf {
@@ -24,7 +26,7 @@ void SweeperThread(PFO& pfo) {
         SweepUDPSessions(pfo);
         nextSweep += kUDPSweepPeriodMs;
     }
-    CloseAllUDPSessions(pfo);
+    CloseUDPSessions(pfo, [](const SocketAddress&) { return true; });
     pfo.SweeperFinished = true;
 }
 
@@ -67,6 +69,12 @@ void ReceiveLoop(const PFOPtr& pfo) {
         // Nothing to forward; the shutdown by a stop reads as empty too, but comes with
         // StopRequested.
         if (*received == 0) continue;
+        if (!AdmittedByIPFilters(*pfo, sender)) {
+            EmitConnectionEvent(
+                EventId::RejectedBadIP, *pfo,
+                {sender, pfo->PlaceholderOLAddress, pfo->RemoteHost, pfo->RemotePort});
+            continue;
+        }
         pfo->ClientBytes.fetch_add(static_cast<double>(*received), std::memory_order_relaxed);
         ForwardClientDatagram(pfo, sender, buffer.data(), *received);
     }

@@ -258,9 +258,11 @@ void SweepUDPSessions(PFO& pfo) {
     }
 }
 
-void CloseAllUDPSessions(PFO& pfo) {
+void CloseUDPSessions(PFO& pfo, const std::function<bool(const SocketAddress& client)>& ends) {
     std::lock_guard lock(pfo.UDPListLock);
-    for (UDPSession* session : pfo.UDPSessions) CloseSession(*session);
+    for (UDPSession* session : pfo.UDPSessions) {
+        if (ends(session->clientAddress)) CloseSession(*session);
+    }
 }
 
 bool HasUDPSessions(PFO& pfo) {

@@ -9,6 +9,7 @@
 // socket; the reply thread closes the socket only after taking it out of that list.
 
 #include <atomic>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -71,8 +72,9 @@ void ForwardClientDatagram(const PFOPtr& pfo, const SocketAddress& sender, const
 // Sweeper: one 100 ms step of every session's idle time; sessions idle for longer than
 // UDPSessionTimeout are closed.
 void SweepUDPSessions(PFO& pfo);
-// Marks every session closing and wakes its reply threads, which then end it.
-void CloseAllUDPSessions(PFO& pfo);
+// Marks every listed session whose client `ends` picks closing and wakes its reply threads,
+// which then end it. Any thread; holds UDPListLock while it walks.
+void CloseUDPSessions(PFO& pfo, const std::function<bool(const SocketAddress& client)>& ends);
 bool HasUDPSessions(PFO& pfo);
 
 }  // namespace qf

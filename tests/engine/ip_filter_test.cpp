@@ -1,5 +1,5 @@
-// Address filters end to end on loopback: clients bound to 127.0.0.2 and 127.0.0.3 connect to
-// a PFO with static lists, and to one whose dynamic filter file the test rewrites.
+// Address filters end to end on loopback: clients bound to 127.0.0.2 and 127.0.0.3 reach a TCP
+// and a UDP PFO with static lists, or with a dynamic filter file that the test rewrites.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,22 +22,45 @@ using testing_support::TempFolder;
 const SocketAddress kRefused = SocketAddress::IPv4({127, 0, 0, 2});
 const SocketAddress kAdmitted = SocketAddress::IPv4({127, 0, 0, 3});
 
-Socket ConnectFrom(const SocketAddress& source, uint16_t port) {
-    Socket socket = std::move(*Socket::Open(AddressFamily::IPv4, SocketType::Stream));
+Socket BoundSocket(const SocketAddress& source, SocketType type) {
+    Socket socket = std::move(*Socket::Open(AddressFamily::IPv4, type));
     EXPECT_TRUE(socket.Bind(source));
+    return socket;
+}
+
+Socket ConnectFrom(const SocketAddress& source, uint16_t port) {
+    Socket socket = BoundSocket(source, SocketType::Stream);
     EXPECT_TRUE(socket.Connect(SocketAddress::Loopback(AddressFamily::IPv4, port), 5000, nullptr));
     return socket;
 }
 
-size_t EventsFrom(const RecordingSink& sink, EventId id, const SocketAddress& client) {
+size_t EventsFrom(const RecordingSink& sink, EventId id, const SocketAddress& client,
+                  TextView protocol) {
     size_t count = 0;
     for (const ConnectionEvent& event : sink.EventsWithId(id)) {
         SocketAddress address = event.clientAddress;
         address.setPort(0);
-        count += address == client;
+        count += address == client && event.protocol == protocol;
     }
     return count;
 }
+
+// A UDP client on `source` that echoes `payload` through the PFO on `port`.
+class UDPClient {
+  public:
+    explicit UDPClient(const SocketAddress& source)
+        : peer_(BoundSocket(source, SocketType::Datagram)) {}
+
+    bool Echoes(uint16_t port, const std::string& payload) {
+        peer_.SendTo(port, payload);
+        return peer_.WaitFor(
+            1, [&](const auto& d) { return d.payload == payload; }, 2000);
+    }
+    void Send(uint16_t port, const std::string& payload) { peer_.SendTo(port, payload); }
+
+  private:
+    DatagramPeer peer_;
+};
 
 class IPFilterTest : public EngineTest {
   protected:
@@ -46,24 +69,44 @@ class IPFilterTest : public EngineTest {
         EXPECT_TRUE(WaitUntil([&] { return !engine.DTFIPThreadRunning; }));
     }
 
-    PFOPtr StartedPFO() {
-        PFOPtr pfo = AddTCPPFO(FreePort(), server.port());
+    PFOPtr Started(PFOPtr pfo) {
         pfo->Enabled = true;
         EXPECT_TRUE(TickUntil(*pfo, PFOStatus::Started));
         return pfo;
     }
+    PFOPtr StartedTCPPFO() { return Started(AddTCPPFO(FreePort(), server.port())); }
+    PFOPtr StartedUDPPFO() { return Started(AddUDPPFO(FreePort(), udpServer.port())); }
 
     // Echoes through the PFO from `client`; false when the session was refused or closed.
     bool Echoes(Socket& client) { return RoundTrip(client, "ping") == "ping"; }
 
-    // A refused client is accepted and closed at once, after its event.
-    void ExpectRefused(const PFO& pfo, const SocketAddress& client) {
-        const size_t before = sink.EventsWithId(EventId::RejectedBadIP).size();
-        const size_t beforeFromClient = EventsFrom(sink, EventId::RejectedBadIP, client);
+    struct Refusals {
+        size_t all, fromClient;
+    };
+    Refusals CountRefusals(const SocketAddress& client, TextView protocol) const {
+        return {sink.EventsWithId(EventId::RejectedBadIP).size(),
+                EventsFrom(sink, EventId::RejectedBadIP, client, protocol)};
+    }
+    // Waits for the one refusal more that `client` must have met over `protocol`.
+    bool RefusalFollows(const Refusals& before, const SocketAddress& client, TextView protocol) {
+        return sink.WaitForCount(EventId::RejectedBadIP, before.all + 1) &&
+               EventsFrom(sink, EventId::RejectedBadIP, client, protocol) == before.fromClient + 1;
+    }
+
+    // A refused TCP client is accepted and closed at once, after its event.
+    void ExpectTCPRefused(const PFO& pfo, const SocketAddress& client) {
+        const Refusals before = CountRefusals(client, u"TCP");
         Socket socket = ConnectFrom(client, pfo.LocalPort);
-        ASSERT_TRUE(sink.WaitForCount(EventId::RejectedBadIP, before + 1));
-        ASSERT_EQ(EventsFrom(sink, EventId::RejectedBadIP, client), beforeFromClient + 1);
+        ASSERT_TRUE(RefusalFollows(before, client, u"TCP"));
         EXPECT_EQ(ReadAll(socket), "");
+    }
+    // A refused datagram is dropped after its event; it opens no session.
+    void ExpectUDPRefused(const PFO& pfo, UDPClient& client, const SocketAddress& source) {
+        const Refusals before = CountRefusals(source, u"UDP");
+        const int32_t total = pfo.TotalSessions;
+        client.Send(pfo.LocalPort, "refused");
+        EXPECT_TRUE(RefusalFollows(before, source, u"UDP"));
+        EXPECT_EQ(pfo.TotalSessions, total);
     }
 
     // The file changes in one step, as a careful script would change it.
@@ -83,6 +126,7 @@ class IPFilterTest : public EngineTest {
     }
 
     TestServer server{Echo};
+    DatagramPeer udpServer{[](const std::string& payload) { return payload; }};
     TempFolder folder;
     const Text filterPath = Utf8ToText((folder.path() / "filter.txt").string());
     const PathContext context = ProcessPathContext(u"/");
@@ -92,7 +136,7 @@ class IPFilterTest : public EngineTest {
 };
 
 TEST_F(IPFilterTest, StaticRejectRangeRefusesOneClientBeforeAnyOtherCheck) {
-    const PFOPtr pfo = StartedPFO();
+    const PFOPtr pfo = StartedTCPPFO();
     {
         std::lock_guard lock(pfo->FilterLock);
         pfo->RejectRanges = MakeRangeList({ParseRangeText(u"127.0.0.2")});
@@ -107,49 +151,70 @@ TEST_F(IPFilterTest, StaticRejectRangeRefusesOneClientBeforeAnyOtherCheck) {
     Socket admitted = ConnectFrom(kAdmitted, pfo->LocalPort);
     EXPECT_TRUE(Echoes(admitted));
     // With every session slot taken, the filter still speaks first.
-    ExpectRefused(*pfo, kRefused);
+    ExpectTCPRefused(*pfo, kRefused);
     EXPECT_EQ(sink.EventsWithId(EventId::RejectedTooManySessions).size(), 0u);
     const ConnectionEvent refusal = sink.EventsWithId(EventId::RejectedBadIP).at(0);
     EXPECT_EQ(refusal.olAddress, SocketAddress());
-    EXPECT_EQ(refusal.protocol, u"TCP");
+    EXPECT_EQ(refusal.olPort, 0);
     EXPECT_TRUE(Echoes(before)) << "the static filter closes no session that runs";
 }
 
-TEST_F(IPFilterTest, DynamicRejectLineClosesTheClientsSessionAndRefusesItsNewOnes) {
+TEST_F(IPFilterTest, StaticAcceptRangeAdmitsOnlyItsUDPClients) {
+    PFOPtr pfo = AddUDPPFO(FreePort(), udpServer.port());
+    pfo->EnableIPFilter = true;
+    pfo->AcceptRanges = MakeRangeList({ParseRangeText(u"127.0.0.3 - 127.0.0.9")});
+    Started(pfo);
+    UDPClient refused(kRefused), admitted(kAdmitted);
+    ExpectUDPRefused(*pfo, refused, kRefused);
+    EXPECT_TRUE(admitted.Echoes(pfo->LocalPort, "ping"));
+    EXPECT_EQ(pfo->TotalSessions, 1);
+}
+
+TEST_F(IPFilterTest, DynamicRejectLineClosesTheClientsSessionsAndRefusesItsNewOnes) {
     constexpr int kIntervalMs = 300;
     WriteFilterFile("# nobody is refused yet\n");
-    const PFOPtr pfo = WithDynamicFilter(StartedPFO(), kIntervalMs);
+    const PFOPtr tcp = WithDynamicFilter(StartedTCPPFO(), kIntervalMs);
+    const PFOPtr udp = WithDynamicFilter(StartedUDPPFO(), kIntervalMs);
     ASSERT_TRUE(LaunchDynamicFilter(engine, reader));
-    Socket refused = ConnectFrom(kRefused, pfo->LocalPort);
-    Socket admitted = ConnectFrom(kAdmitted, pfo->LocalPort);
+    Socket refused = ConnectFrom(kRefused, tcp->LocalPort);
+    Socket admitted = ConnectFrom(kAdmitted, tcp->LocalPort);
+    UDPClient refusedUDP(kRefused), admittedUDP(kAdmitted);
     ASSERT_TRUE(Echoes(refused) && Echoes(admitted));
+    ASSERT_TRUE(refusedUDP.Echoes(udp->LocalPort, "one") &&
+                admittedUDP.Echoes(udp->LocalPort, "one"));
 
     const int64_t written = MonotonicMs();
     WriteFilterFile("# blocked\n-127.0.0.2\n");
-    ASSERT_TRUE(sink.WaitForCount(EventId::Ended, 1, 5000));
+    ASSERT_TRUE(sink.WaitForCount(EventId::Ended, 2, 5000));
     const int64_t elapsed = MonotonicMs() - written;
+    RecordProperty("DisconnectedAfterMs", static_cast<int>(elapsed));
     // One interval, one 100 ms pass, and room for a busy machine to schedule the threads.
     EXPECT_LE(elapsed, kIntervalMs + 100 + 250);
-    ASSERT_EQ(EventsFrom(sink, EventId::Ended, kRefused), 1u);
+    ASSERT_EQ(EventsFrom(sink, EventId::Ended, kRefused, u"TCP"), 1u);
+    EXPECT_EQ(EventsFrom(sink, EventId::Ended, kRefused, u"UDP"), 1u);
     EXPECT_EQ(ReadAll(refused), "");
     EXPECT_TRUE(Echoes(admitted));
-    ExpectRefused(*pfo, kRefused);
-    Socket again = ConnectFrom(kAdmitted, pfo->LocalPort);
+    EXPECT_TRUE(admittedUDP.Echoes(udp->LocalPort, "two"));
+    ExpectTCPRefused(*tcp, kRefused);
+    ExpectUDPRefused(*udp, refusedUDP, kRefused);
+    Socket again = ConnectFrom(kAdmitted, tcp->LocalPort);
     EXPECT_TRUE(Echoes(again));
 
     std::filesystem::remove(folder.path() / "filter.txt");
     EXPECT_TRUE(WaitUntil([&] {
-        std::lock_guard lock(pfo->FilterLock);
-        return !pfo->DTFIPRejectRanges;
+        std::scoped_lock locks(tcp->FilterLock, udp->FilterLock);
+        return !tcp->DTFIPRejectRanges && !udp->DTFIPRejectRanges;
     })) << "a deleted file removes the lists";
-    Socket back = ConnectFrom(kRefused, pfo->LocalPort);
+    Socket back = ConnectFrom(kRefused, tcp->LocalPort);
     EXPECT_TRUE(Echoes(back));
-    EXPECT_TRUE(Echoes(admitted));
+    EXPECT_TRUE(refusedUDP.Echoes(udp->LocalPort, "back"));
+    EXPECT_TRUE(Echoes(admitted)) << "the walkers of the removed lists close nothing";
 }
 
 TEST_F(IPFilterTest, UnchangedFileInstallsNothingAndStartsNoWalker) {
     const PFOPtr pfo = WithDynamicFilter(engine.pfos.CreateAndAppend(engine), 0);
-    WriteFilterFile("10.0.0.1\n10.0.0.2\n-10.0.0.6\n");
+    // The reject list ends at its 0.0.0.0 lower bound; what follows it is read but not used.
+    WriteFilterFile("10.0.0.1\n10.0.0.2\n-10.0.0.6\n-0.0.0.0-1.0.0.0\n-10.0.0.7\n");
     const DynamicListChange first = UpdateDynamicFilter(pfo, reader);
     EXPECT_TRUE(first.accept && first.reject);
     ASSERT_TRUE(WaitUntil([&] { return engine.ThreadCount == 1; })) << "the walkers end";
@@ -160,7 +225,7 @@ TEST_F(IPFilterTest, UnchangedFileInstallsNothingAndStartsNoWalker) {
         reject = pfo->DTFIPRejectRanges;
     }
 
-    WriteFilterFile("# the same entries\n+ 10.0.0.1\n10.0.0.2\n-10.0.0.6\n");
+    WriteFilterFile("# the same entries\n+ 10.0.0.1\n10.0.0.2\n-10.0.0.6\n-0.0.0.0-1.0.0.0\n");
     const DynamicListChange same = UpdateDynamicFilter(pfo, reader);
     EXPECT_FALSE(same.accept || same.reject);
     EXPECT_EQ(engine.ThreadCount, 1) << "a walker was started";
