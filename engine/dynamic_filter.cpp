@@ -59,8 +59,8 @@ RangeListPtr InstalledList(PFO& pfo, ListSide side) {
     return side == ListSide::Accept ? pfo.DTFIPAcceptRanges : pfo.DTFIPRejectRanges;
 }
 
-// Tests only the list that changed: the static lists and the other dynamic list were passed
-// when the session began and have not changed since.
+// Tests only the list that changed: a change of the other dynamic list starts a walker of its
+// own, and the static lists close no session that runs.
 void CloseSessionsRefusedBy(PFO& pfo, ListSide side) {
     const RangeListPtr list = InstalledList(pfo, side);
     const auto refused = [&](const SocketAddress& client) {
