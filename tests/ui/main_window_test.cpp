@@ -187,7 +187,14 @@ TEST_F(MainWindowTest, TitleCountsTheSessionsOfAllPFOs) {
     };
     EXPECT_TRUE(titleIs(u"Quillmark Ferrox"));
     pfo->SessionCount = 1;
+    pfo->ClientBytes = 2048.0;
     EXPECT_TRUE(titleIs(u"1 sessions -- Ferrox"));
+    SelectRows({0}, 0);
+    EXPECT_TRUE(WaitOnWindow([&] {
+        const StatusTexts& status = window_.Status();
+        return status.selectedSessions == u"1" && status.selectedClientBytes == u"2.00 KB" &&
+               status.selectedServerRate == u"0.00 bps" && status.collectiveRate == u"0.00 bps";
+    }));
     EXPECT_TRUE(
         WaitOnWindow([&] { return window_.CellText(0, kSessionsColumn) == u"1/0 (0.00 bps)"; }));
     window_.RequestBusyTitle(true);
