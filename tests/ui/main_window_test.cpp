@@ -222,13 +222,13 @@ TEST_F(MainWindowTest, LayoutComesFromTheActiveColumnProfile) {
         layout = window_.Layout();
         window_.StopTimers();
     });
+    EXPECT_EQ(Saves(), 1);  // also waits for the save, which writes the settings record
     EXPECT_TRUE(settings_.ShowUncommonColumns);
     EXPECT_EQ(settings_.Columns[kNoteColumn].Width, 100);
     EXPECT_EQ(settings_.Columns[kStatusColumn].Width, 0);
     EXPECT_EQ(settings_.Columns[4].Order, kDefaultPFOListColumns[4].Order);
     EXPECT_EQ(layout.widths[kOLAdapterColumn],
               kDefaultPFOListColumns[kOLAdapterColumn].WidthExpanded);
-    EXPECT_EQ(Saves(), 1);
 }
 
 TEST_F(MainWindowTest, StartStopAndRestartSetTheWishAndTheReconcilerFollows) {
