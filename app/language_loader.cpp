@@ -1,7 +1,7 @@
 #include "app/language_loader.h"
 
-#include "config/language_codes.h"
 #include "app/string_zone.h"
+#include "config/language_codes.h"
 #include "config/text_files.h"
 #include "config/text_helpers.h"
 #include "platform/files.h"

@@ -1,19 +1,9 @@
-#include <fmt/format.h>
-
-#include "app/language_loader.h"
-#include "platform/process_limits.h"
-#include "platform/socket.h"
-#include "resources/text_resources.h"
+#include "app/application.h"
+#include "platform/signals.h"
 
 int main(int argc, char** argv) {
-    qf::IgnoreBrokenPipes();
-    qf::RaiseDescriptorLimit();
-    qf::TextCatalog catalog;
-    qf::LanguageLoader languages(
-        catalog, qf::TextResource, qf::ProcessPathContext(qf::ExecutableFolder()),
-        [](qf::TextView title, qf::TextView text) {
-            fmt::print(stderr, "{}: {}\n", qf::TextToUtf8(title), qf::TextToUtf8(text));
-        });
-    languages.LoadLanguageTables({});
-    return 0;
+    qf::BlockTerminationSignals();
+    std::vector<qf::Text> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(qf::Utf8ToText(argv[i]));
+    return qf::RunProgram(arguments);
 }

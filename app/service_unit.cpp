@@ -103,4 +103,9 @@ ServiceState QueryService(const ServiceManager& manager) {
     return state;
 }
 
+bool ServiceRunsExecutable(const ServiceState& service, TextView executablePath) {
+    return service.exists && service.running && !service.executablePath.empty() &&
+           RealPath(TextToUtf8(service.executablePath)) == RealPath(TextToUtf8(executablePath));
+}
+
 }  // namespace qf

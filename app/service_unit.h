@@ -37,4 +37,8 @@ struct ServiceState {
 };
 ServiceState QueryService(const ServiceManager& manager);
 
+// True when the service runs, and runs this very executable (links resolved): a start on the
+// desktop then sends the user to the service's web interface instead of forwarding twice.
+bool ServiceRunsExecutable(const ServiceState& service, TextView executablePath);
+
 }  // namespace qf

@@ -40,7 +40,9 @@ SettingsLocation LocateSettings(TextView executablePath, TextView settingsFolder
     location.installed = IsInstalledPath(candidate);
     location.folder = location.installed ? UserConfigFolder(environment) + u"/" + Text(kProductName)
                                          : Text(FolderOf(candidate));
-    location.file = location.folder + u"/" + BaseNameWithoutExe(executablePath) + u".QMS";
+    const Text base = location.folder + u"/" + BaseNameWithoutExe(executablePath);
+    location.file = base + u".QMS";
+    location.debugLog = base + u".Debug.log";
     return location;
 }
 

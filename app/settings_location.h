@@ -13,7 +13,8 @@ namespace qf {
 
 struct SettingsLocation {
     Text folder;
-    Text file;  // folder + "/" + executable base name without ".exe" + ".QMS"
+    Text file;      // folder + "/" + executable base name without ".exe" + ".QMS"
+    Text debugLog;  // folder + "/" + the same base name + ".Debug.log"
     bool installed = false;
 };
 

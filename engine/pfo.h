@@ -87,8 +87,9 @@ struct PFO : std::enable_shared_from_this<PFO> {
     std::atomic<bool> Enabled{false};
     std::atomic<bool> StartAttempted{false};
     std::atomic<PFOStatus> Status{PFOStatus::Stopped};
-    PFOStatus LastShownStatus = PFOStatus::Stopped;  // reconciler only
-    std::atomic<int> StartRetryTicks{0};             // reconciler and request operations
+    // The status the display's row shows: the reconciler's thread, which also draws the rows.
+    PFOStatus LastShownStatus = PFOStatus::Stopped;
+    std::atomic<int> StartRetryTicks{0};  // reconciler and request operations
     std::atomic<bool> StopRequested{false};
     std::atomic<bool> WorkerActive{false};  // a start or stop worker owns the PFO
 

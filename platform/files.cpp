@@ -19,9 +19,7 @@ class FileDescriptor {
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
-    int Close() {
-        return ::close(std::exchange(fd_, -1));
-    }
+    int Close() { return ::close(std::exchange(fd_, -1)); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
@@ -59,10 +57,8 @@ std::optional<std::string> ReadToEnd(int fd, size_t maxBytes, size_t expectedSiz
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written < 0)
-            return false;
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return false;
         bytes.remove_prefix(static_cast<size_t>(written));
     }
     return true;
@@ -73,16 +69,14 @@ void SyncFolderOf(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
     FileDescriptor directory(
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.get() >= 0)
-        ::fsync(directory.get());
+    if (directory.get() >= 0) ::fsync(directory.get());
 }
 
 // A user's file keeps what it had. Handing it back to its owner fails when the writer is not
 // root, and then the writer owned it before as well.
 void KeepModeAndOwner(int fd, const std::string& path) {
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode))
-        return;
+    if (::stat(path.c_str(), &existing) != 0 || !S_ISREG(existing.st_mode)) return;
     ::fchmod(fd, existing.st_mode & 07777);
     [[maybe_unused]] const int ignored = ::fchown(fd, existing.st_uid, existing.st_gid);
 }
@@ -92,8 +86,7 @@ void KeepModeAndOwner(int fd, const std::string& path) {
 Status ReplaceFileAtomically(const std::string& path, std::string_view bytes) {
     std::string temporary = path + ".XXXXXX";
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.get() < 0)
-        return LastError("mkostemp", temporary);
+    if (file.get() < 0) return LastError("mkostemp", temporary);
     KeepModeAndOwner(file.get(), path);
     const char* failedCall = nullptr;
     if (!WriteAll(file.get(), bytes))
@@ -147,6 +140,12 @@ std::string AbsolutePath(const std::string& path) {
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     if (error) return path;
     return absolute.lexically_normal().string();
+}
+
+std::string RealPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? path : real.string();
 }
 
 Status CreateNewFile(const std::string& path, std::string_view bytes, unsigned mode) {

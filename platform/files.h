@@ -40,6 +40,8 @@ std::optional<std::string> EnvironmentValue(const std::string& name);
 // `path` made absolute against the current directory and cleaned of "." and ".." elements,
 // without looking at the file system.
 std::string AbsolutePath(const std::string& path);
+// `path` with every symbolic link, "." and ".." resolved; `path` itself when it does not exist.
+std::string RealPath(const std::string& path);
 
 // Creates the file with `bytes`; fails with EEXIST when it is already there.
 Status CreateNewFile(const std::string& path, std::string_view bytes, unsigned mode);

@@ -63,6 +63,7 @@ TEST(SettingsLocationTest, InstalledProgramsUseTheConfigurationFolder) {
         EXPECT_EQ(location.folder, c.folder) << TextToUtf8(c.executable);
         EXPECT_EQ(location.installed, c.installed);
         EXPECT_EQ(location.file, c.folder + u"/quillmark-ferrox.QMS");
+        EXPECT_EQ(location.debugLog, c.folder + u"/quillmark-ferrox.Debug.log");
     }
     EXPECT_EQ(LocateSettings(u"/x/Ferrox.exe", u"", environment).file, u"/x/Ferrox.QMS");
 }
