@@ -8,7 +8,9 @@
 #include <mutex>
 
 #include "app/service_unit.h"
+#include "config/filter_files.h"
 #include "config/text_helpers.h"
+#include "engine/dynamic_filter.h"
 #include "engine/interface_checker.h"
 #include "engine/lifecycle.h"
 #include "logging/debug_log.h"
@@ -184,9 +186,15 @@ std::vector<Application::BackgroundThread> Application::BackgroundThreads() {
     return {
         {u"AutoLogThread", [this] { return autoLog_.Start(); },
          [this] { return autoLog_.running(); }},
+        {u"DTFIPF_Thread", [this] { return LaunchDynamicFilter(engine_, ReadDynamicFilterFile()); },
+         [this] { return engine_.DTFIPThreadRunning.load(); }},
         {u"InterfaceChecker_Thread", [this] { return LaunchInterfaceChecker(engine_, window_); },
          [this] { return engine_.InterfaceCheckerRunning.load(); }},
     };
+}
+
+FilterFileReader Application::ReadDynamicFilterFile() const {
+    return [paths = paths_](const Text& path) { return ReadFilterFile(path, paths).lists; };
 }
 
 void Application::StartBackgroundThreads() {

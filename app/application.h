@@ -15,6 +15,7 @@
 #include "app/settings_location.h"
 #include "config/settings.h"
 #include "config/settings_file.h"
+#include "engine/dynamic_filter.h"
 #include "engine/engine_state.h"
 #include "logging/auto_log.h"
 #include "logging/capture.h"
@@ -53,6 +54,7 @@ class Application {
         std::function<bool()> running;
     };
     std::vector<BackgroundThread> BackgroundThreads();
+    FilterFileReader ReadDynamicFilterFile() const;
     void StartBackgroundThreads();
     void ReportThreadFailure(TextView threadName);
     void Close();
