@@ -51,11 +51,12 @@ void Admit(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress)
     if (!record) return reject(EventId::RejectedAllocation);
     // Counted before the thread starts, so that a stop waiting for it cannot miss it.
     AdjustPendingConnects(engine, +1);
-    // A failed start drops the record, which closes the client without an event.
-    const bool started = StartCountedThread(
-        "SessionSetUp", engine, pfo, [pfo, record = std::move(record)]() mutable {
-            SetUpTCPSession(pfo, std::move(record->client), record->clientAddress);
-            AdjustPendingConnects(pfo->engine, -1);
+    // A failed start drops the record, which closes the client without an event. The set-up
+    // thread and the relays share one thread name: renaming a reused thread costs a system call.
+    const bool started =
+        StartCountedThread("TCPSession", engine, pfo, [pfo, record = std::move(record)]() mutable {
+            RunTCPSession(pfo, std::move(record->client), record->clientAddress,
+                          [&pfo] { AdjustPendingConnects(pfo->engine, -1); });
         });
     if (!started) AdjustPendingConnects(engine, -1);
 }

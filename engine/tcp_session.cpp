@@ -1,6 +1,7 @@
 #include "engine/tcp_session.h"
 
 #include <optional>
+#include <utility>
 
 #include "engine/capture.h"
 #include "engine/connection_event.h"
@@ -48,7 +49,7 @@ void ShutDownOnce(TCPSession& session, Socket& destination, Socket& source) {
 // Moves one direction until either side ends; returns when the relay must stop.
 template <class Forward>
 void RelayLoop(Socket& source, Socket& destination, std::atomic<double>& pfoBytes,
-               double& sessionBytes, Forward forward) {
+               double& sessionBytes, Forward& forward) {
     for (;;) {
         const auto received = forward.Receive(source);
         if (!received || *received == 0) return;
@@ -73,14 +74,35 @@ struct CopyingForward {
 // Without capture the bytes never need to enter user space.
 struct SplicingForward {
     Pipe& pipe;
-    Result<size_t> Receive(Socket& source) { return pipe.FillFrom(source, kRelayBufferBytes); }
-    Status Send(Socket& destination, size_t size) { return pipe.DrainTo(destination, size); }
+    bool empty = true;  // false while bytes may wait in the pipe
+    Result<size_t> Receive(Socket& source) {
+        auto received = pipe.FillFrom(source, kRelayBufferBytes);
+        empty = !received || *received == 0;
+        return received;
+    }
+    Status Send(Socket& destination, size_t size) {
+        Status sent = pipe.DrainTo(destination, size);
+        empty = bool(sent);
+        return sent;
+    }
 };
 
-std::optional<Pipe> OpenPipe() {
+// A relay thread keeps its pipe for the next relay it runs after parking, as long as the pipe
+// was left empty: opening and closing two pipes per session is measurable in short sessions.
+thread_local std::optional<Pipe> sparePipe;
+
+std::optional<Pipe> TakePipe() {
+    if (sparePipe) return std::exchange(sparePipe, std::nullopt);
     auto pipe = Pipe::Open();
     if (!pipe) return std::nullopt;
     return std::move(*pipe);
+}
+
+void SplicingRelay(Socket& source, Socket& destination, std::atomic<double>& pfoBytes,
+                   double& sessionBytes, Pipe& pipe) {
+    SplicingForward forward{pipe};
+    RelayLoop(source, destination, pfoBytes, sessionBytes, forward);
+    if (forward.empty) sparePipe = std::move(pipe);
 }
 
 void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
@@ -91,9 +113,9 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     std::atomic<double>& pfoBytes = fromServer ? pfo->ServerBytes : pfo->ClientBytes;
     double& sessionBytes = fromServer ? session->serverData : session->clientData;
     CaptureFile* capture = (fromServer ? session->capture.server : session->capture.client).get();
-    auto pipe = capture ? std::nullopt : OpenPipe();
+    auto pipe = capture ? std::nullopt : TakePipe();
     if (pipe) {
-        RelayLoop(source, destination, pfoBytes, sessionBytes, SplicingForward{*pipe});
+        SplicingRelay(source, destination, pfoBytes, sessionBytes, *pipe);
     } else {
         CopyingForward copying{capture, {}};
         RelayLoop(source, destination, pfoBytes, sessionBytes, copying);
@@ -105,7 +127,7 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
 bool LaunchRelay(const std::shared_ptr<TCPSession>& session, Direction direction) {
     ++session->relaysRunning;
     if (StartCountedThread(
-            "Relay", session->pfo->engine, session->pfo,
+            "TCPSession", session->pfo->engine, session->pfo,
             [session, direction]() mutable { Relay(std::move(session), direction); }))
         return true;
     --session->relaysRunning;
@@ -117,7 +139,8 @@ class SessionSetUp {
     SessionSetUp(PFOPtr pfo, Socket client, const SocketAddress& clientAddress)
         : pfo_(std::move(pfo)), client_(std::move(client)), clientAddress_(clientAddress) {}
 
-    void Run();
+    // The session, holding the share of the relay that the caller runs next, or nothing.
+    std::shared_ptr<TCPSession> Run();
 
   private:
     void Reject(EventId id, const SocketAddress& outboundLocal) {
@@ -125,7 +148,7 @@ class SessionSetUp {
                             {clientAddress_, outboundLocal, pfo_->RemoteHost, pfo_->RemotePort});
     }
     bool ResolveDestination();
-    void StartRelays();
+    std::shared_ptr<TCPSession> StartRelays();
 
     PFOPtr pfo_;
     Socket client_;
@@ -147,7 +170,7 @@ bool SessionSetUp::ResolveDestination() {
     return true;
 }
 
-void SessionSetUp::StartRelays() {
+std::shared_ptr<TCPSession> SessionSetUp::StartRelays() {
     PFO& pfo = *pfo_;
     auto session =
         std::make_shared<TCPSession>(pfo_, std::move(client_), std::move(server_), clientAddress_);
@@ -158,13 +181,13 @@ void SessionSetUp::StartRelays() {
         std::lock_guard lock(pfo.TCPListLock);
         session->listPosition = pfo.TCPSessions.insert(pfo.TCPSessions.end(), session.get());
     }
-    // The set-up thread holds one share of the session until both relays run, so that the
-    // session cannot end (and report it) before it has been reported accepted.
+    // The set-up thread's share becomes the client-to-server relay's; until that relay runs,
+    // the session cannot end (and report it) before it has been reported accepted.
     session->relaysRunning = 1;
     if (!LaunchRelay(session, Direction::ServerToClient)) {
         std::lock_guard lock(pfo.TCPListLock);
         pfo.TCPSessions.erase(session->listPosition);
-        return;
+        return nullptr;
     }
     {
         std::lock_guard lock(pfo.engine.CounterLock);
@@ -177,27 +200,25 @@ void SessionSetUp::StartRelays() {
         EmitConnectionEvent(EventId::Accepted, pfo,
                             {clientAddress_, bindAddress_, pfo.RemoteHost, pfo.RemotePort});
     }
-    if (!LaunchRelay(session, Direction::ClientToServer))
-        ShutDownOnce(*session, session->server, session->client);
-    LeaveSession(session);
+    return session;
 }
 
-void SessionSetUp::Run() {
+std::shared_ptr<TCPSession> SessionSetUp::Run() {
     PFO& pfo = *pfo_;
-    if (!ResolveDestination()) return;
+    if (!ResolveDestination()) return nullptr;
     auto server = Socket::Open(destination_.family(), SocketType::Stream);
     if (!server) {
         Reject(EventId::RejectedNoSocket, pfo.PlaceholderOLAddress);
-        return;
+        return nullptr;
     }
     server_ = std::move(*server);
     if (!BindOutbound(pfo, server_, destination_, pfo.OLPort, bindAddress_)) {
         Reject(EventId::RejectedOLUnresolved, pfo.PlaceholderOLAddress);
-        return;
+        return nullptr;
     }
     if (!server_.Connect(destination_, kConnectTimeoutMs, &pfo.StopRequested)) {
         Reject(EventId::RejectedConnectFailed, bindAddress_);
-        return;
+        return nullptr;
     }
     if (auto local = server_.LocalAddress()) bindAddress_ = *local;
     if (pfo.TCP_NoDelay) {
@@ -209,13 +230,17 @@ void SessionSetUp::Run() {
         client_.SetKeepAlive(interval);
         server_.SetKeepAlive(interval);
     }
-    StartRelays();
+    return StartRelays();
 }
 
 }  // namespace
 
-void SetUpTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress) {
-    SessionSetUp(pfo, std::move(client), clientAddress).Run();
+void RunTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress,
+                   const std::function<void()>& setUpEnded) {
+    std::shared_ptr<TCPSession> session = SessionSetUp(pfo, std::move(client), clientAddress).Run();
+    setUpEnded();
+    // Relaying on the thread that set the session up saves starting a third thread for it.
+    if (session) Relay(std::move(session), Direction::ClientToServer);
 }
 
 void ShutDownTCPSessions(PFO& pfo, const std::function<bool(const SocketAddress& client)>& ends) {

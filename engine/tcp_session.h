@@ -37,7 +37,10 @@ struct TCPSession {
 // makes its relays end it. Any thread; holds TCPListLock while it walks.
 void ShutDownTCPSessions(PFO& pfo, const std::function<bool(const SocketAddress& client)>& ends);
 
-// Runs on the session set-up thread: connects to the destination and starts the relays.
-void SetUpTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress);
+// Runs on the session set-up thread: connects to the destination, starts the server-to-client
+// relay, calls `setUpEnded` and then relays the client's bytes itself until the session ends.
+// `setUpEnded` is called once, also when the set-up fails.
+void RunTCPSession(const PFOPtr& pfo, Socket client, const SocketAddress& clientAddress,
+                   const std::function<void()>& setUpEnded);
 
 }  // namespace qf

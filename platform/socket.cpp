@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include "platform/clock.h"
 
@@ -235,6 +236,12 @@ Result<Pipe> Pipe::Open() {
 
 Pipe::Pipe(Pipe&& other) noexcept : read_(other.read_), write_(other.write_) {
     other.read_ = other.write_ = -1;
+}
+
+Pipe& Pipe::operator=(Pipe&& other) noexcept {
+    std::swap(read_, other.read_);
+    std::swap(write_, other.write_);
+    return *this;
 }
 
 Pipe::~Pipe() {

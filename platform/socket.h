@@ -78,6 +78,7 @@ class Pipe {
   public:
     static Result<Pipe> Open();
     Pipe(Pipe&& other) noexcept;
+    Pipe& operator=(Pipe&& other) noexcept;
     ~Pipe();
     Pipe(const Pipe&) = delete;
     Pipe& operator=(const Pipe&) = delete;

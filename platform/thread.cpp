@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -25,11 +27,13 @@ struct Task {
     char name[16] = {};
 };
 
-// A parked thread waiting for its next task.
+// A parked thread waiting for its next task. Shared, so that a thread handing over a task
+// can wake it after releasing the cache's lock without outliving it.
 struct IdleThread {
     std::condition_variable wake;
     Task task;
-    bool assigned = false;
+    bool assigned = false;  // guarded by the cache's mutex
+    char name[16] = {};     // the name the thread carries now; its own
 };
 
 // Finished threads park for a while and take the next task, so that a burst of short
@@ -37,30 +41,34 @@ struct IdleThread {
 class ThreadCache {
   public:
     bool TryHandOver(const Task& task) {
-        std::lock_guard lock(mutex_);
-        if (idle_.empty()) return false;
-        IdleThread* parked = idle_.back();
-        idle_.pop_back();
-        parked->task = task;
-        parked->assigned = true;
+        std::shared_ptr<IdleThread> parked;
+        {
+            std::lock_guard lock(mutex_);
+            if (idle_.empty()) return false;
+            parked = std::move(idle_.back());
+            idle_.pop_back();
+            parked->task = task;
+            parked->assigned = true;
+        }
+        // Woken outside the lock, the thread does not block again at once on the mutex.
         parked->wake.notify_one();
         return true;
     }
 
     // Parks the calling thread; false when it should end instead.
-    bool Park(IdleThread& self) {
+    bool Park(const std::shared_ptr<IdleThread>& self) {
         std::unique_lock lock(mutex_);
         if (idle_.size() >= kMostIdleThreads) return false;
-        self.assigned = false;
-        idle_.push_back(&self);
-        if (self.wake.wait_for(lock, kIdleLifetime, [&] { return self.assigned; })) return true;
-        idle_.erase(std::find(idle_.begin(), idle_.end(), &self));
+        self->assigned = false;
+        idle_.push_back(self);
+        if (self->wake.wait_for(lock, kIdleLifetime, [&] { return self->assigned; })) return true;
+        idle_.erase(std::find(idle_.begin(), idle_.end(), self));
         return false;
     }
 
   private:
     std::mutex mutex_;
-    std::vector<IdleThread*> idle_;
+    std::vector<std::shared_ptr<IdleThread>> idle_;
 };
 
 // Never destroyed: parked threads may still wait on it while the process exits.
@@ -69,16 +77,19 @@ ThreadCache& Cache() {
     return *cache;
 }
 
-void RunTask(const Task& task) {
-    pthread_setname_np(pthread_self(), task.name);
-    task.run(task.argument);
+void RunTask(IdleThread& self) {
+    if (std::strcmp(self.name, self.task.name) != 0) {
+        std::memcpy(self.name, self.task.name, sizeof self.name);
+        pthread_setname_np(pthread_self(), self.name);
+    }
+    self.task.run(self.task.argument);
 }
 
 void* Worker(void* raw) {
-    IdleThread self;
-    self.task = *static_cast<Task*>(raw);
+    auto self = std::make_shared<IdleThread>();
+    self->task = *static_cast<Task*>(raw);
     delete static_cast<Task*>(raw);
-    do RunTask(self.task);
+    do RunTask(*self);
     while (Cache().Park(self));
     return nullptr;
 }

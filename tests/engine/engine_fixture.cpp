@@ -178,9 +178,13 @@ std::string Pattern(size_t size, unsigned seed) {
     return data;
 }
 
-int OpenDescriptorCount() {
+int OpenSocketCount() {
     int n = 0;
-    for ([[maybe_unused]] auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+    for (auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (target.starts_with("socket:")) ++n;
+    }
     return n;
 }
 

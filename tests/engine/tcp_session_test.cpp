@@ -1,3 +1,5 @@
+#include <sys/socket.h>
+
 #include <thread>
 
 #include "engine/engine_fixture.h"
@@ -155,9 +157,34 @@ TEST_F(TCPSessionTest, StopEndsOpenSessionsAndWaitsForEveryThread) {
     for (auto& c : clients) EXPECT_EQ(ReadAll(c), "");
 }
 
+// Relay threads and their pipes are reused: bytes left in a pipe by a session whose server
+// went away must never reach the next session.
+TEST_F(TCPSessionTest, BytesStrandedByABrokenSessionNeverReachTheNext) {
+    std::atomic<int> connections{0};
+    TestServer server([&](Socket& s) {
+        if (connections++ < 6) return s.Close();  // unread bytes make the close a reset
+        Echo(s);
+    });
+    PFOPtr pfo = StartedPFO(server);
+    const std::string flood = Pattern(4 << 20, 7);
+    for (int i = 0; i < 6; ++i) {
+        Socket client = ConnectTo(pfo->LocalPort);
+        client.SendAll(flood.data(), flood.size());
+        ReadAll(client);
+    }
+    ASSERT_TRUE(sink.WaitForCount(EventId::Ended, 6));
+    for (unsigned i = 0; i < 20; ++i) {
+        Socket client = ConnectTo(pfo->LocalPort);
+        const timeval limit{5, 0};  // a stuck relay fails the test instead of hanging it
+        setsockopt(client.handle(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        const std::string text = Pattern(1000 + i, i);
+        ASSERT_EQ(RoundTrip(client, text), text) << "session " << i;
+    }
+}
+
 TEST_F(TCPSessionTest, StopRacingShortConnectionsLeavesNothingBehind) {
     TestServer server(Echo);
-    const int before = OpenDescriptorCount();
+    const int before = OpenSocketCount();
     PFOPtr pfo = StartedPFO(server);
     pfo->MaxSessions = 1000;
     std::atomic<int> done{0};
@@ -190,7 +217,7 @@ TEST_F(TCPSessionTest, StopRacingShortConnectionsLeavesNothingBehind) {
     EXPECT_EQ(ended, size_t(pfo->TotalSessions.load()));
     EXPECT_LE(sink.EventsWithId(EventId::Accepted).size(), ended);
     // The echo server closes its side once it sees the forwarder's close.
-    EXPECT_TRUE(WaitUntil([&] { return OpenDescriptorCount() == before; }));
+    EXPECT_TRUE(WaitUntil([&] { return OpenSocketCount() == before; }));
 }
 
 }  // namespace

@@ -192,7 +192,7 @@ TEST_F(UDPSessionTest, StopEndsEverySessionBeforeTheListeningSocketIsClosed) {
 
 TEST_F(UDPSessionTest, StopRacingNewClientsLeavesNothingBehind) {
     DatagramPeer server(Tagged("s"));
-    const int before = OpenDescriptorCount();
+    const int before = OpenSocketCount();
     PFOPtr pfo = UDPPFO(server.port(), {{u"127.0.0.1", server.port()}});
     pfo->MaxSessions = 1000;
     ASSERT_TRUE(Start(pfo));
@@ -220,7 +220,7 @@ TEST_F(UDPSessionTest, StopRacingNewClientsLeavesNothingBehind) {
     // Every destination that was accepted has ended.
     EXPECT_EQ(sink.EventsWithId(EventId::Ended).size(),
               sink.EventsWithId(EventId::Accepted).size());
-    EXPECT_TRUE(WaitUntil([&] { return OpenDescriptorCount() == before; }));
+    EXPECT_TRUE(WaitUntil([&] { return OpenSocketCount() == before; }));
 }
 
 }  // namespace
