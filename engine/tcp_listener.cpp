@@ -1,3 +1,5 @@
+#include <sys/socket.h>
+
 #include <memory>
 #include <new>
 
@@ -11,7 +13,9 @@
 namespace qf {
 namespace {
 
-constexpr int kListenBacklog = 10;
+// Linux drops the handshakes that find this queue full, and each client then waits a second
+// or more to retry: a burst of new connections must find room while set-up threads start.
+constexpr int kListenBacklog = SOMAXCONN;
 constexpr int kPendingConnectCap = 256;
 
 bool OpenListener(PFO& pfo) {

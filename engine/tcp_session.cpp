@@ -71,6 +71,15 @@ struct CopyingForward {
     Status Send(Socket& destination, size_t size) { return destination.SendAll(buffer, size); }
 };
 
+// Apart, so that the buffer is on the stack of the copying relays only.
+[[gnu::noinline]] void CopyingRelay(Socket& source, Socket& destination,
+                                    std::atomic<double>& pfoBytes, double& sessionBytes,
+                                    CaptureFile* capture) {
+    CopyingForward forward;  // the buffer is left as it is: only received bytes are read
+    forward.capture = capture;
+    RelayLoop(source, destination, pfoBytes, sessionBytes, forward);
+}
+
 // Without capture the bytes never need to enter user space.
 struct SplicingForward {
     Pipe& pipe;
@@ -117,8 +126,7 @@ void Relay(std::shared_ptr<TCPSession> session, Direction direction) {
     if (pipe) {
         SplicingRelay(source, destination, pfoBytes, sessionBytes, *pipe);
     } else {
-        CopyingForward copying{capture, {}};
-        RelayLoop(source, destination, pfoBytes, sessionBytes, copying);
+        CopyingRelay(source, destination, pfoBytes, sessionBytes, capture);
     }
     ShutDownOnce(*session, destination, source);
     LeaveSession(session);
